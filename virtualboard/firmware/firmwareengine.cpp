@@ -47,6 +47,11 @@ void FirmwareEngine::start()
 void FirmwareEngine::runFirmware(const std::atomic<bool> &stop)
 {
     start();
+    runLoop(stop);
+}
+
+void FirmwareEngine::runLoop(const std::atomic<bool> &stop)
+{
     const auto t0 = std::chrono::steady_clock::now();
     while (!stop.load(std::memory_order_acquire)) {
         const auto now = std::chrono::steady_clock::now();

@@ -41,8 +41,10 @@ public:
     void start();
     // One pass at elapsedNs since start(): at most one 0.5 ms tick, at most one received byte.
     void pass(std::uint64_t elapsedNs);
-    // start(), then passes on the monotonic clock with a yield each, until stop is set.
+    // start(), then runLoop().
     void runFirmware(const std::atomic<bool> &stop);
+    // Passes on the monotonic clock with a yield each, until stop is set.
+    void runLoop(const std::atomic<bool> &stop);
 
     // Views for the firmware thread, or for anyone while the firmware is stopped.
     std::uint32_t inputWord() const { return inputWord_[0]; }

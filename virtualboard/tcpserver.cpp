@@ -1,0 +1,156 @@
+#include "tcpserver.h"
+
+#include <QDebug>
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+TcpServer::TcpServer(QObject *parent) : QObject(parent), server(new QTcpServer(this))
+{
+    connect(server, &QTcpServer::newConnection, this, &TcpServer::handleNewConnection);
+}
+
+TcpServer::~TcpServer()
+{
+    stopServer();
+}
+
+bool TcpServer::isListening() const
+{
+    return server->isListening();
+}
+
+quint16 TcpServer::serverPort() const
+{
+    return server->serverPort();
+}
+
+bool TcpServer::startServer(const QString &address, quint16 port, int maxPendingConnections)
+{
+    if (server->isListening())
+        stopServer();
+    server->setMaxPendingConnections(maxPendingConnections);
+
+    if (server->listen(QHostAddress(address), port)) {
+        emit serverStarted();
+        qDebug() << "TCP server started on"
+                 << address + ":" + QString::number(server->serverPort());
+        return true;
+    }
+    const QString error =
+        QStringLiteral("Failed to start TCP server: %1").arg(server->errorString());
+    emit errorOccurred(error);
+    qDebug().noquote() << error;
+    return false;
+}
+
+void TcpServer::handleNewConnection()
+{
+    QTcpSocket *socket = server->nextPendingConnection();
+    if (!socket)
+        return;
+    // Card frames are small and answer commands: send them at once.
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    connect(socket, &QTcpSocket::readyRead, this, &TcpServer::handleReadyRead);
+    connect(socket, &QTcpSocket::disconnected, this, &TcpServer::handleDisconnected);
+    connect(socket, &QAbstractSocket::errorOccurred, this, &TcpServer::handleError);
+    clients.append(socket);
+    emit clientConnected(socket);
+    qDebug() << "New client connected:"
+             << socket->peerAddress().toString() + ":" + QString::number(socket->peerPort());
+}
+
+void TcpServer::handleReadyRead()
+{
+    auto *socket = qobject_cast<QTcpSocket *>(sender());
+    if (!socket)
+        return;
+    const QByteArray data = socket->readAll();
+    emit dataReceived(data);
+    qDebug() << "Received data from"
+             << socket->peerAddress().toString() + ":" + QString::number(socket->peerPort()) + ":" +
+                    QString::fromLatin1(data.toHex(' '));
+}
+
+void TcpServer::handleDisconnected()
+{
+    auto *socket = qobject_cast<QTcpSocket *>(sender());
+    if (!socket)
+        return;
+    clients.removeOne(socket);
+    emit clientDisconnected(socket);
+    qDebug() << "Client disconnected:"
+             << socket->peerAddress().toString() + ":" + QString::number(socket->peerPort());
+    socket->deleteLater();
+}
+
+void TcpServer::handleError(QAbstractSocket::SocketError)
+{
+    auto *socket = qobject_cast<QTcpSocket *>(sender());
+    if (!socket)
+        return;
+    const QString error = QStringLiteral("Socket error for client %1:%2 - %3")
+                              .arg(socket->peerAddress().toString())
+                              .arg(socket->peerPort())
+                              .arg(socket->errorString());
+    emit errorOccurred(error);
+    qDebug().noquote() << error;
+}
+
+bool TcpServer::broadcast(const QByteArray &data)
+{
+    bool all = true;
+    // A failed send may drop the client from the list; walk a snapshot.
+    const QList<QTcpSocket *> snapshot = clients;
+    for (QTcpSocket *socket : snapshot)
+        if (clients.contains(socket))
+            all = sendToClient(data, socket) && all;
+    return all;
+}
+
+bool TcpServer::sendToClient(const QByteArray &data, QTcpSocket *socket)
+{
+    if (!socket || socket->state() != QAbstractSocket::ConnectedState) {
+        emit errorOccurred(QStringLiteral("Cannot send data: client is not connected"));
+        return false;
+    }
+    const qint64 written = socket->write(data);
+    if (written < 0) {
+        emit errorOccurred(QStringLiteral("Failed to write data: %1").arg(socket->errorString()));
+        return false;
+    }
+    if (written < data.size()) {
+        emit errorOccurred(QStringLiteral("Failed to write all data"));
+        return false;
+    }
+    if (socket->bytesToWrite() > 0 && !socket->waitForBytesWritten(1000)) {
+        emit errorOccurred(QStringLiteral("Write timeout"));
+        return false;
+    }
+    qDebug() << "Data sent successfully to"
+             << socket->peerAddress().toString() + ":" + QString::number(socket->peerPort()) + ":" +
+                    QString::fromLatin1(data.toHex(' '));
+    return true;
+}
+
+void TcpServer::stopServer()
+{
+    const QList<QTcpSocket *> snapshot = clients;
+    for (QTcpSocket *socket : snapshot) {
+        // A socket that disconnects at once leaves the list through handleDisconnected,
+        // which deletes it later; only what is still listed is ours to delete.
+        if (clients.contains(socket) && socket->state() == QAbstractSocket::ConnectedState)
+            socket->disconnectFromHost();
+    }
+    const QList<QTcpSocket *> remaining = clients;
+    clients.clear();
+    for (QTcpSocket *socket : remaining) {
+        socket->disconnect(this);
+        socket->abort();
+        delete socket;
+    }
+    if (server->isListening()) {
+        server->close();
+        emit serverClosed();
+    }
+}

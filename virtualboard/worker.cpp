@@ -1,0 +1,8 @@
+#include "worker.h"
+
+#include "mcu.h"
+
+void Worker::executeMcu()
+{
+    MCU::instance()->runFirmware();
+}
