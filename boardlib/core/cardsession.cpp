@@ -1,0 +1,216 @@
+#include "cardsession.h"
+
+#include "link/cardidentity.h"
+#include "resultcode.h"
+
+namespace kavro::boardlib {
+
+using link::CardFrame;
+using link::CardFrameKind;
+using link::Command;
+using link::CommandFrame;
+
+CardSession::CardSession(unsigned short comno, std::unique_ptr<Transport> transport, Timing timing)
+    : m_comno(comno), m_timing(timing), m_transport(std::move(transport))
+{
+}
+
+CardSession::~CardSession()
+{
+    close();
+}
+
+int CardSession::open()
+{
+    if (!m_transport->connect(this, m_timing.connect))
+        return OpenFailed;
+    m_up = true;
+    if (!ask(CommandFrame::make(Command::ReportGroup, 0), CardFrameKind::GroupReport)) {
+        close();
+        return Timeout;
+    }
+    return Ok;
+}
+
+void CardSession::close()
+{
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_callbackMutex);
+        m_callback = nullptr;
+        m_context = nullptr;
+    }
+    if (!m_closed.exchange(true))
+        m_transport->close();
+    m_up = false;
+    m_answered.notify_all();
+}
+
+bool CardSession::isConnected() const
+{
+    if (!m_up)
+        return false;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_lastFrame && Clock::now() - *m_lastFrame < m_timing.frameSilence;
+}
+
+std::uint8_t CardSession::sequence() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_sequence;
+}
+
+std::uint32_t CardSession::inputWord() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_in;
+}
+
+std::uint32_t CardSession::outputWord() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_out;
+}
+
+bool CardSession::pulserRunning(int n) const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return n >= 0 && n < 8 && m_pulsers[std::size_t(n)] != 0;
+}
+
+void CardSession::setCallback(KAV_IO_CALLBACK callback, void *context)
+{
+    std::lock_guard<std::recursive_mutex> lock(m_callbackMutex);
+    m_callback = callback;
+    m_context = callback ? context : nullptr;
+}
+
+std::uint8_t CardSession::send(CommandFrame cmd)
+{
+    cmd.selector = m_nextSelector.fetch_add(1);
+    const link::WireFrame wire = cmd.encode();
+    m_transport->send(wire.data(), wire.size());
+    return cmd.selector;
+}
+
+std::optional<CardFrame> CardSession::ask(CommandFrame cmd, CardFrameKind kind)
+{
+    Waiter waiter{0, kind, std::nullopt};
+    cmd.selector = m_nextSelector.fetch_add(1);
+    waiter.selector = cmd.selector;
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_waiters.push_back(&waiter);
+    lock.unlock();
+    const link::WireFrame wire = cmd.encode();
+    m_transport->send(wire.data(), wire.size());
+    lock.lock();
+    m_answered.wait_for(lock, m_timing.answer,
+                        [&] { return waiter.answer.has_value() || m_closed.load(); });
+    m_waiters.remove(&waiter);
+    return waiter.answer;
+}
+
+int CardSession::writeOutBit(int bit, bool on)
+{
+    if (bit < 0 || bit > 31)
+        return BadBit;
+    if (!m_up)
+        return NotReady;
+    send(CommandFrame::make(on ? Command::SetOutBit : Command::ClearOutBit, 0, std::uint32_t(bit)));
+    const auto readBack =
+        ask(CommandFrame::make(Command::ReadGroup, 0), CardFrameKind::GroupReport);
+    if (!readBack)
+        return WriteTimeout;
+    const bool shown = (readBack->outputWord() >> bit) & 1u;
+    return shown == on ? Ok : WriteFailed;
+}
+
+int CardSession::delayOff(int timeBase, int multiple)
+{
+    if (timeBase < 18 || timeBase > 20 || multiple < 1 || multiple > 9)
+        return BadDelayOff;
+    if (!m_up)
+        return NotReady;
+    send(CommandFrame::make(static_cast<Command>(timeBase), std::uint8_t(multiple)));
+    return Ok;
+}
+
+int CardSession::pulse(int bit, bool positive, std::uint16_t count, std::uint16_t positiveMs,
+                       std::uint16_t negativeMs, std::uint16_t leadMs)
+{
+    if (bit < 0 || bit >= 8)
+        return BadPulser;
+    if (!m_up)
+        return NotReady;
+    const auto answer = ask(CommandFrame::makePulser(std::uint8_t(bit | (positive ? 0x10 : 0)),
+                                                     count, positiveMs, negativeMs, leadMs),
+                            CardFrameKind::PulserStatus);
+    return answer ? Ok : Timeout;
+}
+
+int CardSession::terminatePulser(int bit)
+{
+    if (bit < 0 || bit >= 8)
+        return BadPulser;
+    if (!m_up)
+        return NotReady;
+    return ask(CommandFrame::makePulser(std::uint8_t(bit), 0, 0, 0, 0), CardFrameKind::PulserStatus)
+               ? Ok
+               : Timeout;
+}
+
+void CardSession::onBytes(const std::uint8_t *data, std::size_t size)
+{
+    std::vector<Change> changes;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_reader.feed(data, size, [&](const CardFrame &f) { handleFrame(f, changes); });
+    }
+    m_answered.notify_all();
+    if (changes.empty())
+        return;
+    std::lock_guard<std::recursive_mutex> lock(m_callbackMutex);
+    for (const Change &c : changes) {
+        if (!m_callback)
+            break;
+        m_callback(m_context, m_comno, 0, c.in, c.out, c.inLast, c.outLast, c.sequence);
+    }
+}
+
+void CardSession::handleFrame(const CardFrame &frame, std::vector<Change> &changes)
+{
+    m_lastFrame = Clock::now();
+    m_sequence = frame.sequence;
+    const auto kind = frame.kind();
+    if (kind == CardFrameKind::PulserStatus)
+        m_pulsers = frame.payload;
+    if (kind == CardFrameKind::GroupReport && frame.group() == 0) {
+        if (frame.inputWord() != m_in || frame.outputWord() != m_out) {
+            changes.push_back({frame.inputWord(), frame.outputWord(), m_in, m_out, frame.sequence});
+            m_in = frame.inputWord();
+            m_out = frame.outputWord();
+        }
+    }
+    // The card builds the selector of every frame from the selector of the last command it
+    // took, so the first frame of the right kind that carries a command's selector answers it.
+    const std::uint8_t commandSelector = std::uint8_t(frame.selector - frame.sequence);
+    for (Waiter *w : m_waiters) {
+        if (!w->answer && w->kind == kind && w->selector == commandSelector)
+            w->answer = frame;
+    }
+}
+
+void CardSession::onUp()
+{
+    m_up = true;
+    // The words may have changed while the link was down.
+    send(CommandFrame::make(Command::ReportGroup, 0));
+}
+
+void CardSession::onDown()
+{
+    m_up = false;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_reader.reset();
+}
+
+} // namespace kavro::boardlib

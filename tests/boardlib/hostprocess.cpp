@@ -1,0 +1,128 @@
+#include "hostprocess.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+std::string programDirectory()
+{
+    std::vector<char> buf(4096);
+    const ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size() - 1);
+    if (n <= 0)
+        return ".";
+    std::string path(buf.data(), std::size_t(n));
+    return path.substr(0, path.rfind('/'));
+}
+
+HostProcess::HostProcess(unsigned short port)
+{
+    int in[2];
+    int out[2];
+    if (::pipe(in) != 0 || ::pipe(out) != 0)
+        return;
+    const std::string host = programDirectory() + "/kavro-board-host";
+    const std::string portArg = std::to_string(port);
+    m_pid = ::fork();
+    if (m_pid == 0) {
+        ::dup2(in[0], 0);
+        ::dup2(out[1], 1);
+        ::close(in[1]);
+        ::close(out[0]);
+        ::execl(host.c_str(), host.c_str(), "--port", portArg.c_str(), "--no-udp",
+                static_cast<char *>(nullptr));
+        ::_exit(127);
+    }
+    ::close(in[0]);
+    ::close(out[1]);
+    m_stdin = in[1];
+    m_stdout = out[0];
+    ::fcntl(m_stdin, F_SETFD, FD_CLOEXEC);
+    ::fcntl(m_stdout, F_SETFD, FD_CLOEXEC);
+
+    std::string line;
+    if (readLine(line, std::chrono::milliseconds(10000)) && line.rfind("listening ", 0) == 0)
+        m_port = static_cast<unsigned short>(std::atoi(line.substr(line.rfind(':') + 1).c_str()));
+}
+
+HostProcess::~HostProcess()
+{
+    if (m_stdin >= 0)
+        ::close(m_stdin);
+    if (m_pid > 0) {
+        // End of input stops the host; a host that does not stop is killed.
+        for (int i = 0; i < 300; ++i) {
+            if (::waitpid(m_pid, nullptr, WNOHANG) == m_pid) {
+                m_pid = -1;
+                break;
+            }
+            ::usleep(10000);
+        }
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, nullptr, 0);
+        }
+    }
+    if (m_stdout >= 0)
+        ::close(m_stdout);
+}
+
+void HostProcess::setInput(int bit, bool on)
+{
+    const std::string line = "in " + std::to_string(bit) + (on ? " 1\n" : " 0\n");
+    [[maybe_unused]] auto n = ::write(m_stdin, line.data(), line.size());
+}
+
+void HostProcess::kill()
+{
+    if (m_pid > 0) {
+        ::kill(m_pid, SIGKILL);
+        ::waitpid(m_pid, nullptr, 0);
+        m_pid = -1;
+    }
+}
+
+bool HostProcess::readLine(std::string &line, std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        const auto nl = m_pending.find('\n');
+        if (nl != std::string::npos) {
+            line = m_pending.substr(0, nl);
+            m_pending.erase(0, nl + 1);
+            return true;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0 || m_stdout < 0)
+            return false;
+        pollfd p{m_stdout, POLLIN, 0};
+        if (::poll(&p, 1, int(left.count())) <= 0)
+            continue;
+        char buf[512];
+        const ssize_t n = ::read(m_stdout, buf, sizeof buf);
+        if (n <= 0)
+            return false;
+        m_pending.append(buf, std::size_t(n));
+    }
+}
+
+bool HostProcess::waitForLine(const std::string &wanted, std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    std::string line;
+    while (std::chrono::steady_clock::now() < deadline) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (!readLine(line, left))
+            return false;
+        if (line == wanted)
+            return true;
+    }
+    return false;
+}

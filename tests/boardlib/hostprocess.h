@@ -1,0 +1,40 @@
+#pragma once
+
+#include <chrono>
+#include <string>
+#include <sys/types.h>
+
+// A kavro-board-host process, driven the way a script drives it: its listening line, "in"
+// lines to its standard input, "out" lines from its standard output.
+class HostProcess
+{
+public:
+    // port 0 lets the host pick one. The host is started without its UDP service.
+    explicit HostProcess(unsigned short port = 0);
+    ~HostProcess();
+    HostProcess(const HostProcess &) = delete;
+    HostProcess &operator=(const HostProcess &) = delete;
+
+    bool started() const { return m_port != 0; }
+    unsigned short port() const { return m_port; }
+    std::string portText() const { return "127.0.0.1:" + std::to_string(m_port); }
+
+    void setInput(int bit, bool on);
+    // Waits for this exact line on the host's output; lines before it are consumed.
+    bool waitForLine(const std::string &line,
+                     std::chrono::milliseconds timeout = std::chrono::milliseconds(3000));
+    // Ends the host abruptly, as a pulled cable or a crash would.
+    void kill();
+
+private:
+    bool readLine(std::string &line, std::chrono::milliseconds timeout);
+
+    pid_t m_pid = -1;
+    int m_stdin = -1;
+    int m_stdout = -1;
+    unsigned short m_port = 0;
+    std::string m_pending;
+};
+
+// Directory of the running test program, where the build puts the host too.
+std::string programDirectory();
