@@ -1,5 +1,5 @@
 // kavro-board-host: one simulated network card without a window, for scripts and tests.
-//   kavro-board-host [--address A] [--port P] [--no-udp]
+//   kavro-board-host [--address A] [--port P] [--no-udp] [--verbose]
 // Prints "listening A:P" once it listens, reads "in <bit> <0|1>" lines from standard input
 // and prints "out <bit> <0|1>" for every output change. Ends on end of input, SIGINT or
 // SIGTERM.
@@ -54,8 +54,17 @@ int main(int argc, char *argv[])
                                         QStringLiteral("port"), QStringLiteral("8088"));
     const QCommandLineOption noUdpOption(QStringLiteral("no-udp"),
                                          QStringLiteral("Do not answer UDP configuration."));
-    parser.addOptions({addressOption, portOption, noUdpOption});
+    const QCommandLineOption verboseOption(
+        QStringLiteral("verbose"), QStringLiteral("Log every frame and client to standard error."));
+    parser.addOptions({addressOption, portOption, noUdpOption, verboseOption});
     parser.process(app);
+    if (!parser.isSet(verboseOption)) {
+        // The link's debug log writes every frame; a host under load keeps quiet.
+        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &msg) {
+            if (type != QtDebugMsg && type != QtInfoMsg)
+                std::fprintf(stderr, "%s\n", qPrintable(msg));
+        });
+    }
 
     bool portOk = false;
     const uint port = parser.value(portOption).toUInt(&portOk, 10);
