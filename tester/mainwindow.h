@@ -1,0 +1,70 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QMap>
+#include <QStringList>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+
+namespace Ui {
+class MainWindow;
+}
+class KAVROWidget;
+class QComboBox;
+class QPushButton;
+class SearchGate;
+class SimpleProgressDialog;
+
+QStringList localIPv4Addresses();
+
+// The tester's window: a connection bar, a welcome page, and one card panel per open card in
+// tabs. What differs between the network, serial-port and PCIe builds comes from the build's
+// variant source.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // The card number of a connection key, assigning the lowest free one; -1 when all sixteen
+    // are taken. Safe from a search's worker thread.
+    int cardNumberFor(const QString &key);
+    void retranslate();
+
+    // The connection field: comboBoxIP in the network build, comboBoxBoardNo in the others.
+    QComboBox *connectionBox() const;
+    KAVROWidget *panelFor(int comno) const;
+
+signals:
+    void updatePortsUI(SimpleProgressDialog *dialog, QStringList ports, QString okPorts,
+                       std::shared_ptr<std::atomic<bool>> cancelFlag);
+
+protected:
+    void changeEvent(QEvent *event) override;
+
+private slots:
+    void on_pushButtonRefresh_clicked();
+    void on_pushButtonOpen_clicked();
+    void on_pushButtonClose_clicked();
+    void on_pushButtonSearch_clicked();
+    void on_comboBoxLanguage_currentIndexChanged(int index);
+
+private:
+    void startSearch(QPushButton *button, const QString &label, bool cardSearch);
+    void portListDelivered(SimpleProgressDialog *dialog, QStringList ports, QString okPorts,
+                           std::shared_ptr<std::atomic<bool>> cancelFlag);
+    void cardSearchDelivered(SimpleProgressDialog *dialog, QStringList ports, QString okPorts,
+                             std::shared_ptr<std::atomic<bool>> cancelFlag);
+    void openCard(const QString &portText, int comno, const QString &title);
+    void closeTab(int index);
+    void fillPcieNumbers();
+    QString settingsPath() const;
+
+    Ui::MainWindow *ui;
+    std::mutex cardNumbersMutex;
+    QMap<QString, int> cardNumbers;
+    std::shared_ptr<SearchGate> gate;
+};
