@@ -1,17 +1,22 @@
 #include "devicemanager.h"
 
+#include <map>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+
 #include <QDebug>
 #include <QElapsedTimer>
 #include <QNetworkDatagram>
 #include <QUdpSocket>
 
-#include <map>
-#include <stdexcept>
-
 namespace {
 
 QList<DeviceManager::Target> targetsOverride;
 std::function<QDateTime()> clockOverride;
+quint16 bindPort = 0;
+std::mutex instanceMutex;
+std::unique_ptr<DeviceManager> theInstance;
 
 QDateTime now()
 {
@@ -22,9 +27,21 @@ QDateTime now()
 
 DeviceManager *DeviceManager::instance()
 {
-    // A constructor that throws leaves the static unset, so the next search tries again.
-    static DeviceManager manager;
-    return &manager;
+    std::lock_guard<std::mutex> lock(instanceMutex);
+    if (!theInstance)
+        theInstance = std::make_unique<DeviceManager>(); // may throw; the next call tries again
+    return theInstance.get();
+}
+
+void DeviceManager::resetInstanceForTest()
+{
+    std::lock_guard<std::mutex> lock(instanceMutex);
+    theInstance.reset();
+}
+
+void DeviceManager::setBindPortForTest(quint16 port)
+{
+    bindPort = port;
 }
 
 void DeviceManager::setDiscoveryTargetsForTest(const QList<Target> &targets)
@@ -39,7 +56,7 @@ void DeviceManager::setClockForTest(std::function<QDateTime()> clock)
 
 DeviceManager::DeviceManager() : socket(new QUdpSocket(this))
 {
-    if (!socket->bind(QHostAddress::Any, 0,
+    if (!socket->bind(QHostAddress::Any, bindPort,
                       QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint)) {
         qDebug() << "Failed to bind socket:" << socket->errorString();
         throw std::runtime_error("Failed to bind socket");
@@ -78,7 +95,8 @@ std::vector<DeviceInfo> DeviceManager::discoverDevices(int timeoutMs)
         if (socket->waitForReadyRead(100)) {
             while (socket->hasPendingDatagrams()) {
                 const QNetworkDatagram datagram = socket->receiveDatagram();
-                const QStringList parts = QString::fromUtf8(datagram.data()).split(QLatin1Char(';'));
+                const QStringList parts =
+                    QString::fromUtf8(datagram.data()).split(QLatin1Char(';'));
                 if (parts.size() < 5 || parts[0] != QLatin1String("RESP:INFO"))
                     continue;
                 DeviceInfo info;

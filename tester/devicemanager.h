@@ -2,16 +2,16 @@
 
 #include "deviceinfo.h"
 
+#include <functional>
+#include <mutex>
+#include <vector>
+
 #include <QDateTime>
 #include <QHostAddress>
 #include <QList>
 #include <QMap>
 #include <QObject>
 #include <QPair>
-
-#include <functional>
-#include <mutex>
-#include <vector>
 
 class QUdpSocket;
 
@@ -25,7 +25,8 @@ public:
     static constexpr quint16 DiscoveryPort = 23456;
     static constexpr int StaleSeconds = 300;
 
-    // The one manager of the process, made on first use; throws when its socket cannot bind.
+    // The one manager of the process, made on first use; throws when its socket cannot bind,
+    // and the next call tries again.
     static DeviceManager *instance();
 
     DeviceManager();
@@ -40,6 +41,9 @@ public:
     static void setDiscoveryTargetsForTest(const QList<Target> &targets);
     // The clock for ageing; a test may move it.
     static void setClockForTest(std::function<QDateTime()> now);
+    // The local port the socket binds (0: any free one), and a way to make instance() anew.
+    static void setBindPortForTest(quint16 port);
+    static void resetInstanceForTest();
 
     int rememberedCount() const;
 

@@ -1,15 +1,11 @@
-#include "gqtranslatormanager.h"
 #include "mainwindow.h"
 #include "simpleprogressdialog.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QIcon>
-#include <QSettings>
-#include <QStandardPaths>
-
 #include <atomic>
 #include <memory>
+
+#include <QApplication>
+#include <QIcon>
 
 int main(int argc, char *argv[])
 {
@@ -22,13 +18,7 @@ int main(int argc, char *argv[])
     qRegisterMetaType<std::shared_ptr<std::atomic<bool>>>("std::shared_ptr<std::atomic<bool>>");
     qRegisterMetaType<SimpleProgressDialog *>("SimpleProgressDialog*");
 
-    {
-        QSettings settings(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
-                               QDir::separator() + QStringLiteral("KAVRO.cfg"),
-                           QSettings::IniFormat);
-        GQTranslatorManager::instance()->setLanguage(
-            settings.value(QStringLiteral("Language/CurLan"), QStringLiteral("0")).toInt());
-    }
+    applySavedLanguage();
 
     MainWindow window;
     window.show();

@@ -1,15 +1,16 @@
 #include "mainwindow.h"
-#include "ui_mainwindow.h"
 
+#include "errortext.h"
 #include "gqtranslatormanager.h"
+#include "kavro_iolb.h"
+#include "kavrowidget.h"
 #include "moduleversion.h"
 #include "searchgate.h"
 #include "simpleprogressdialog.h"
+#include "ui_mainwindow.h"
 #include "variant.h"
 
-#include "errortext.h"
-#include "kavro_iolb.h"
-#include "kavrowidget.h"
+#include <thread>
 
 #include <QDir>
 #include <QHostAddress>
@@ -20,8 +21,6 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTimer>
-
-#include <thread>
 
 using variant::Build;
 
@@ -35,6 +34,19 @@ QStringList localIPv4Addresses()
     }
     list << QStringLiteral("127.0.0.1");
     return list;
+}
+
+QString testerSettingsPath()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + QDir::separator() +
+           QStringLiteral("KAVRO.cfg");
+}
+
+void applySavedLanguage()
+{
+    const QSettings settings(testerSettingsPath(), QSettings::IniFormat);
+    GQTranslatorManager::instance()->setLanguage(
+        settings.value(QStringLiteral("Language/CurLan"), QStringLiteral("0")).toInt());
 }
 
 MainWindow::MainWindow(QWidget *parent)
@@ -87,8 +99,8 @@ MainWindow::MainWindow(QWidget *parent)
     }
 
     QString title = QStringLiteral("KAVRO AppVer:") + QCoreApplication::applicationVersion();
-    const QString libraryVersion = QString::fromStdString(
-        loadedModuleVersion(moduleFileName(variant::libraryName())));
+    const QString libraryVersion =
+        QString::fromStdString(loadedModuleVersion(moduleFileName(variant::libraryName())));
     if (!libraryVersion.isEmpty())
         title += QStringLiteral("  DllVer:") + libraryVersion;
     setWindowTitle(title);
@@ -116,8 +128,7 @@ QComboBox *MainWindow::connectionBox() const
 
 QString MainWindow::settingsPath() const
 {
-    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) +
-           QDir::separator() + QStringLiteral("KAVRO.cfg");
+    return testerSettingsPath();
 }
 
 int MainWindow::cardNumberFor(const QString &key)
@@ -368,8 +379,7 @@ void MainWindow::portListDelivered(SimpleProgressDialog *dialog, QStringList por
 }
 
 void MainWindow::cardSearchDelivered(SimpleProgressDialog *dialog, QStringList ports,
-                                     QString okPorts,
-                                     std::shared_ptr<std::atomic<bool>> cancelFlag)
+                                     QString okPorts, std::shared_ptr<std::atomic<bool>> cancelFlag)
 {
     if (cancelFlag->load()) {
         dialog->deleteLater();

@@ -1,12 +1,12 @@
 #pragma once
 
-#include <QMainWindow>
-#include <QMap>
-#include <QStringList>
-
 #include <atomic>
 #include <memory>
 #include <mutex>
+
+#include <QMainWindow>
+#include <QMap>
+#include <QStringList>
 
 namespace Ui {
 class MainWindow;
@@ -18,6 +18,10 @@ class SearchGate;
 class SimpleProgressDialog;
 
 QStringList localIPv4Addresses();
+// Reads the saved language from KAVRO.cfg and applies it; the start-up does this before the
+// main window exists.
+void applySavedLanguage();
+QString testerSettingsPath();
 
 // The tester's window: a connection bar, a welcome page, and one card panel per open card in
 // tabs. What differs between the network, serial-port and PCIe builds comes from the build's

@@ -6,8 +6,8 @@
 #include <vector>
 
 #ifdef _WIN32
-#include <windows.h>
 #include <psapi.h>
+#include <windows.h>
 #else
 #include <climits>
 #include <link.h>

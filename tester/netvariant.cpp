@@ -1,9 +1,8 @@
 // The network build: cards on the local network, reached at "address:port".
 #include "devicemanager.h"
 #include "mainwindow.h"
-#include "variant.h"
-
 #include "panelvariant.h"
+#include "variant.h"
 
 #include <stdexcept>
 

@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QString>
-#include <QStringList>
-
 #include <atomic>
 #include <memory>
+
+#include <QString>
+#include <QStringList>
 
 class MainWindow;
 
