@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Builds everything and starts the virtual board. On a machine without a display it runs under
-# Xvfb, opens the board on 127.0.0.1:8088 through the window, and saves a screenshot.
+# The main job: builds everything, starts the virtual board and the network tester side by
+# side, opens the board on 127.0.0.1:8088 and the card in the tester through their windows.
+# With a display the programs stay open for you; without one they run under Xvfb, and
+# screenshots of both windows are saved in screenshots/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
@@ -8,9 +10,7 @@ cmake -S . -B build -G Ninja
 cmake --build build -j "$(nproc)"
 
 if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
-  echo "run: starting the virtual board on $DISPLAY"
-  exec build/bin/KAVROVirtualBoard_Net
+  exec bash scripts/demo.sh screenshots 8088 --keep
 fi
-
-echo "run: no display; running under Xvfb and opening the board on 127.0.0.1:8088"
-bash scripts/vb-screenshots.sh screenshots 8088
+echo "run: no display; running both programs under Xvfb"
+bash scripts/demo.sh screenshots 8088

@@ -8,7 +8,7 @@ ensure_display() {
   local n
   for n in $(seq 90 120); do
     if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-      Xvfb ":$n" -screen 0 1600x1000x24 -nolisten tcp >/dev/null 2>&1 &
+      Xvfb ":$n" -screen 0 1920x1300x24 -nolisten tcp >/dev/null 2>&1 &
       XVFB_PID=$!
       export DISPLAY=":$n"
       local i

@@ -6,8 +6,10 @@
 #include <vector>
 
 #ifdef _WIN32
+// clang-format off
+#include <windows.h> // before psapi.h, which needs its types
 #include <psapi.h>
-#include <windows.h>
+// clang-format on
 #else
 #include <climits>
 #include <link.h>

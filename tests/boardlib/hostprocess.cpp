@@ -20,7 +20,7 @@ std::string programDirectory()
     return path.substr(0, path.rfind('/'));
 }
 
-HostProcess::HostProcess(unsigned short port)
+HostProcess::HostProcess(unsigned short port, bool udp)
 {
     int in[2];
     int out[2];
@@ -34,8 +34,12 @@ HostProcess::HostProcess(unsigned short port)
         ::dup2(out[1], 1);
         ::close(in[1]);
         ::close(out[0]);
-        ::execl(host.c_str(), host.c_str(), "--port", portArg.c_str(), "--no-udp",
-                static_cast<char *>(nullptr));
+        if (udp)
+            ::execl(host.c_str(), host.c_str(), "--port", portArg.c_str(),
+                    static_cast<char *>(nullptr));
+        else
+            ::execl(host.c_str(), host.c_str(), "--port", portArg.c_str(), "--no-udp",
+                    static_cast<char *>(nullptr));
         ::_exit(127);
     }
     ::close(in[0]);

@@ -9,8 +9,8 @@
 class HostProcess
 {
 public:
-    // port 0 lets the host pick one. The host is started without its UDP service.
-    explicit HostProcess(unsigned short port = 0);
+    // port 0 lets the host pick one. The host answers UDP configuration only when asked.
+    explicit HostProcess(unsigned short port = 0, bool udp = false);
     ~HostProcess();
     HostProcess(const HostProcess &) = delete;
     HostProcess &operator=(const HostProcess &) = delete;
