@@ -55,11 +55,14 @@ MainWindow::MainWindow(QWidget *parent)
     ui->setupUi(this);
     ui->stackedWidget->setCurrentIndex(0);
     if (variant::build() != Build::Net) {
-        // The serial-port and PCIe bars name a card, not an address and a port.
-        delete ui->label_2;
-        ui->label_2 = nullptr;
-        delete ui->lineEditPort;
-        ui->lineEditPort = nullptr;
+        // The serial-port and PCIe bars name a card, not an address and a port. The form's
+        // caption pass still sets the port's caption, so the widgets leave the window but live.
+        for (QWidget *unused :
+             {static_cast<QWidget *>(ui->label_2), static_cast<QWidget *>(ui->lineEditPort)}) {
+            ui->horizontalLayout_2->removeWidget(unused);
+            unused->setParent(nullptr);
+            unusedWidgets.emplace_back(unused);
+        }
         ui->comboBoxIP->setObjectName(QStringLiteral("comboBoxBoardNo"));
         ui->comboBoxIP->setMinimumWidth(90);
     }

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include <QMainWindow>
 #include <QMap>
@@ -71,4 +72,5 @@ private:
     std::mutex cardNumbersMutex;
     QMap<QString, int> cardNumbers;
     std::shared_ptr<SearchGate> gate;
+    std::vector<std::unique_ptr<QWidget>> unusedWidgets;
 };

@@ -40,7 +40,7 @@ int BoardLibrary::open(const char *port, unsigned short comno)
     std::shared_ptr<CardSession> session;
     int result = OpenFailed;
     if (port) {
-        if (auto transport = m_factory(port)) {
+        if (auto transport = m_factory(port, comno)) {
             session = std::make_shared<CardSession>(comno, std::move(transport), m_timing);
             result = session->open();
         }

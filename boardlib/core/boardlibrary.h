@@ -19,8 +19,10 @@ class BoardLibrary
 public:
     static constexpr int MaxCards = 16;
 
-    // Makes the transport for a port text, or returns null when the text names none.
-    using TransportFactory = std::function<std::unique_ptr<Transport>(const std::string &portText)>;
+    // Makes the transport for a port text and card number, or returns null when they name
+    // none.
+    using TransportFactory = std::function<std::unique_ptr<Transport>(const std::string &portText,
+                                                                      unsigned short comno)>;
 
     explicit BoardLibrary(TransportFactory factory, CardSession::Timing timing = {});
     ~BoardLibrary();

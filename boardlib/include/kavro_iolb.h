@@ -6,15 +6,15 @@
 #define KAVRO_IOLB_H
 
 #if defined(_WIN32) || defined(__CYGWIN__)
-#  if defined(KAVRO_IOLB_BUILD)
-#    define IOLB_API __declspec(dllexport)
-#  else
-#    define IOLB_API __declspec(dllimport)
-#  endif
-#elif defined(__GNUC__)
-#  define IOLB_API __attribute__((visibility("default")))
+#if defined(KAVRO_IOLB_BUILD)
+#define IOLB_API __declspec(dllexport)
 #else
-#  define IOLB_API
+#define IOLB_API __declspec(dllimport)
+#endif
+#elif defined(__GNUC__)
+#define IOLB_API __attribute__((visibility("default")))
+#else
+#define IOLB_API
 #endif
 
 #ifdef __cplusplus
@@ -38,8 +38,7 @@ IOLB_API int iolb_board_getboardinfo(unsigned short comno, unsigned char *firmwa
 /* With a null frameno it only tests that comno is open. */
 IOLB_API int iolb_board_getcurframeno(unsigned short comno, unsigned char *frameno);
 /* A null callback with a null context removes it. */
-IOLB_API int iolb_board_setcallback(unsigned short comno, KAV_IO_CALLBACK callback,
-                                    void *context);
+IOLB_API int iolb_board_setcallback(unsigned short comno, KAV_IO_CALLBACK callback, void *context);
 IOLB_API unsigned int iolb_read_inport(unsigned short comno, int group);
 IOLB_API unsigned int iolb_read_outport(unsigned short comno, unsigned short group);
 /* bitno counts across groups: group * 32 + bit in group. Returns the level, non-zero = on. */

@@ -6,12 +6,11 @@ namespace kavro::boardlib {
 
 BoardLibrary &library()
 {
-    static BoardLibrary instance([](const std::string &text) -> std::unique_ptr<Transport> {
-        const auto endpoint = TcpTransport::parse(text);
-        if (!endpoint)
-            return nullptr;
-        return std::make_unique<TcpTransport>(*endpoint);
-    });
+    static BoardLibrary instance(
+        [](const std::string &text, unsigned short) -> std::unique_ptr<Transport> {
+            const auto endpoint = TcpLink::parse(text);
+            return endpoint ? TcpLink::transport(*endpoint) : nullptr;
+        });
     return instance;
 }
 

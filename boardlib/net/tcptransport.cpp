@@ -1,164 +1,8 @@
 #include "tcptransport.h"
 
-#include "boardlib/core/iothread.h"
-
-#include <array>
-#include <asio/connect.hpp>
-#include <asio/ip/tcp.hpp>
-#include <asio/post.hpp>
-#include <asio/steady_timer.hpp>
-#include <asio/write.hpp>
-#include <deque>
-#include <future>
-#include <vector>
-
 namespace kavro::boardlib {
 
-namespace {
-constexpr auto kReconnectInterval = std::chrono::milliseconds(1000);
-}
-
-// Lives as long as a handler may still refer to it; touched on the I/O thread only.
-struct TcpTransport::State : std::enable_shared_from_this<TcpTransport::State>
-{
-    explicit State(asio::io_context &io) : socket(io), timer(io) {}
-
-    asio::ip::tcp::socket socket;
-    asio::steady_timer timer;
-    asio::ip::tcp::endpoint endpoint;
-    Listener *listener = nullptr;
-    bool closed = false;
-    bool everConnected = false;
-    bool up = false;
-    std::promise<bool> firstResult;
-    std::array<std::uint8_t, 4096> buffer{};
-    std::deque<std::vector<std::uint8_t>> queue;
-    bool writing = false;
-
-    void startConnect()
-    {
-        auto self = shared_from_this();
-        socket.async_connect(endpoint, [self](const asio::error_code &ec) { self->connected(ec); });
-    }
-
-    void connected(const asio::error_code &ec)
-    {
-        if (closed)
-            return;
-        if (ec) {
-            asio::error_code ignored;
-            socket.close(ignored);
-            if (!everConnected) {
-                firstResult.set_value(false);
-                closed = true;
-                return;
-            }
-            scheduleReconnect();
-            return;
-        }
-        asio::error_code ignored;
-        socket.set_option(asio::ip::tcp::no_delay(true), ignored);
-        up = true;
-        if (!everConnected) {
-            everConnected = true;
-            firstResult.set_value(true);
-        } else if (listener) {
-            listener->onUp();
-        }
-        startRead();
-    }
-
-    void startRead()
-    {
-        auto self = shared_from_this();
-        socket.async_read_some(
-            asio::buffer(buffer),
-            [self](const asio::error_code &ec, std::size_t n) { self->received(ec, n); });
-    }
-
-    void received(const asio::error_code &ec, std::size_t n)
-    {
-        if (closed)
-            return;
-        if (ec) {
-            dropped();
-            return;
-        }
-        if (listener)
-            listener->onBytes(buffer.data(), n);
-        if (!closed)
-            startRead();
-    }
-
-    void dropped()
-    {
-        if (!up)
-            return;
-        up = false;
-        queue.clear();
-        writing = false;
-        asio::error_code ignored;
-        socket.close(ignored);
-        if (listener)
-            listener->onDown();
-        if (!closed)
-            scheduleReconnect();
-    }
-
-    void scheduleReconnect()
-    {
-        auto self = shared_from_this();
-        timer.expires_after(kReconnectInterval);
-        timer.async_wait([self](const asio::error_code &ec) {
-            if (!ec && !self->closed)
-                self->startConnect();
-        });
-    }
-
-    void write(std::vector<std::uint8_t> bytes)
-    {
-        if (closed || !up)
-            return;
-        queue.push_back(std::move(bytes));
-        if (!writing)
-            writeNext();
-    }
-
-    void writeNext()
-    {
-        if (queue.empty()) {
-            writing = false;
-            return;
-        }
-        writing = true;
-        auto self = shared_from_this();
-        asio::async_write(socket, asio::buffer(queue.front()),
-                          [self](const asio::error_code &ec, std::size_t) {
-                              if (self->closed || !self->writing)
-                                  return;
-                              if (!self->queue.empty())
-                                  self->queue.pop_front();
-                              if (ec) {
-                                  self->dropped();
-                                  return;
-                              }
-                              self->writeNext();
-                          });
-    }
-
-    void shutdown()
-    {
-        closed = true;
-        listener = nullptr;
-        up = false;
-        asio::error_code ignored;
-        timer.cancel();
-        socket.close(ignored);
-        queue.clear();
-    }
-};
-
-std::optional<TcpTransport::Endpoint> TcpTransport::parse(const std::string &text)
+std::optional<TcpLink::Endpoint> TcpLink::parse(const std::string &text)
 {
     const auto colon = text.rfind(':');
     if (colon == std::string::npos || colon == 0 || colon + 1 >= text.size())
@@ -184,43 +28,34 @@ std::optional<TcpTransport::Endpoint> TcpTransport::parse(const std::string &tex
     return Endpoint{host, static_cast<unsigned short>(port)};
 }
 
-TcpTransport::TcpTransport(Endpoint endpoint)
-    : m_state(std::make_shared<State>(IoThread::instance().context()))
+std::unique_ptr<Transport> TcpLink::transport(const Endpoint &endpoint)
 {
-    m_state->endpoint =
-        asio::ip::tcp::endpoint(asio::ip::make_address(endpoint.address), endpoint.port);
+    return std::make_unique<StreamTransport<TcpLink>>(
+        std::make_shared<TcpLink>(IoThread::instance().context(), endpoint));
 }
 
-TcpTransport::~TcpTransport()
+TcpLink::TcpLink(asio::io_context &io, const Endpoint &endpoint)
+    : StreamState<TcpLink>(io), stream(io),
+      m_endpoint(asio::ip::make_address(endpoint.address), endpoint.port)
 {
-    close();
 }
 
-bool TcpTransport::connect(Listener *listener, std::chrono::milliseconds timeout)
+void TcpLink::startOpen()
 {
-    auto result = m_state->firstResult.get_future();
-    IoThread::instance().run([state = m_state, listener] {
-        state->listener = listener;
-        state->startConnect();
+    auto keep = shared_from_this();
+    stream.async_connect(m_endpoint, [keep](const asio::error_code &ec) {
+        if (!ec) {
+            asio::error_code ignored;
+            keep->stream.set_option(asio::ip::tcp::no_delay(true), ignored);
+        }
+        keep->opened(ec);
     });
-    if (result.wait_for(timeout) != std::future_status::ready || !result.get()) {
-        close();
-        return false;
-    }
-    return true;
 }
 
-void TcpTransport::send(const std::uint8_t *data, std::size_t size)
+void TcpLink::closeStream()
 {
-    asio::post(IoThread::instance().context(),
-               [state = m_state, bytes = std::vector<std::uint8_t>(data, data + size)]() mutable {
-                   state->write(std::move(bytes));
-               });
-}
-
-void TcpTransport::close()
-{
-    IoThread::instance().run([state = m_state] { state->shutdown(); });
+    asio::error_code ignored;
+    stream.close(ignored);
 }
 
 } // namespace kavro::boardlib

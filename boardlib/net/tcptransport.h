@@ -1,16 +1,16 @@
 #pragma once
 
-#include "boardlib/core/transport.h"
+#include "boardlib/core/streamtransport.h"
 
+#include <asio/ip/tcp.hpp>
 #include <memory>
 #include <optional>
 #include <string>
 
 namespace kavro::boardlib {
 
-// The board link over TCP on the library's I/O thread, with TCP_NODELAY; after a drop it
-// reconnects every second until closed.
-class TcpTransport : public Transport
+// The board link over TCP, with TCP_NODELAY.
+class TcpLink : public StreamState<TcpLink>
 {
 public:
     struct Endpoint
@@ -20,17 +20,17 @@ public:
     };
     // "address:port" with a numeric IPv4 or IPv6 address and a port of 1 to 65535.
     static std::optional<Endpoint> parse(const std::string &text);
+    static std::unique_ptr<Transport> transport(const Endpoint &endpoint);
 
-    explicit TcpTransport(Endpoint endpoint);
-    ~TcpTransport() override;
+    TcpLink(asio::io_context &io, const Endpoint &endpoint);
 
-    bool connect(Listener *listener, std::chrono::milliseconds timeout) override;
-    void send(const std::uint8_t *data, std::size_t size) override;
-    void close() override;
+    void startOpen();
+    void closeStream();
+
+    asio::ip::tcp::socket stream;
 
 private:
-    struct State;
-    std::shared_ptr<State> m_state;
+    asio::ip::tcp::endpoint m_endpoint;
 };
 
 } // namespace kavro::boardlib

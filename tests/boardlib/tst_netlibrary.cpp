@@ -341,7 +341,7 @@ TEST_F(NetLibrary, DelayedSwitchOffRunsOnTheCard)
     const auto gap =
         std::chrono::duration_cast<std::chrono::milliseconds>(rec.times[1] - rec.times[0]);
     EXPECT_GT(gap.count(), 1800);
-    EXPECT_LT(gap.count(), 2600);
+    EXPECT_LT(gap.count(), 5000); // generous: a loaded machine slows the card's clock
     EXPECT_TRUE(host.waitForLine("out 0 1"));
     EXPECT_TRUE(host.waitForLine("out 0 0"));
 }
