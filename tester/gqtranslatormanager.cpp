@@ -50,9 +50,11 @@ void GQTranslatorManager::setLanguage(int value)
 {
     if (value == int(currentLanguage))
         return;
-    const auto language = static_cast<Language>(value);
-    if (!qmFiles.contains(language))
+    // Only languages with a catalogue name count; anything else is ignored before it becomes
+    // a Language.
+    if (value < 0 || value >= int(LAG_MAX) || !qmFiles.contains(static_cast<Language>(value)))
         return;
+    const auto language = static_cast<Language>(value);
     currentLanguage = language;
     unloadTranslators();
 
