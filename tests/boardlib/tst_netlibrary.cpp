@@ -1,6 +1,7 @@
 // The network board library through its C interface, against kavro-board-host processes.
 #include "hostprocess.h"
 #include "kavro_iolb.h"
+#include "waituntil.h"
 
 #include <atomic>
 #include <chrono>
@@ -17,17 +18,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-
-template <typename Pred> bool waitUntil(Pred pred, std::chrono::milliseconds timeout = 5000ms)
-{
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (pred())
-            return true;
-        std::this_thread::sleep_for(5ms);
-    }
-    return pred();
-}
 
 struct Report
 {

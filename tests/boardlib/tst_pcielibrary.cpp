@@ -1,5 +1,6 @@
 // The PCIe stand-in: cards simulated in the process, outputs looped back to inputs.
 #include "kavro_iolb.h"
+#include "waituntil.h"
 
 #include <atomic>
 #include <chrono>
@@ -13,17 +14,6 @@ namespace {
 
 // The present cards are read when the library first needs them.
 const int presentCards = setenv("KAVRO_PCIE_CARDS", "0,2", 1);
-
-template <typename Pred> bool waitUntil(Pred pred, std::chrono::milliseconds timeout = 5000ms)
-{
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (pred())
-            return true;
-        std::this_thread::sleep_for(2ms);
-    }
-    return pred();
-}
 
 class PcieLibrary : public ::testing::Test
 {

@@ -3,27 +3,13 @@
 #include "hostprocess.h"
 #include "kavro_iolb.h"
 #include "ptybridge.h"
+#include "waituntil.h"
 
 #include <chrono>
 #include <gtest/gtest.h>
 #include <thread>
 
 using namespace std::chrono_literals;
-
-namespace {
-
-template <typename Pred> bool waitUntil(Pred pred, std::chrono::milliseconds timeout = 5000ms)
-{
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (pred())
-            return true;
-        std::this_thread::sleep_for(5ms);
-    }
-    return pred();
-}
-
-} // namespace
 
 TEST(SerialLibrary, CardBehindAPseudoTerminal)
 {

@@ -2,6 +2,12 @@
 
 #include <memory>
 
+// A widget of a window by its object name.
+template <typename T> T *child(QWidget *w, const char *name)
+{
+    return w->findChild<T *>(QString::fromLatin1(name));
+}
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>

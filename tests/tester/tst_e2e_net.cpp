@@ -23,11 +23,6 @@ class TstE2eNet : public QObject
 {
     Q_OBJECT
 
-    template <typename T> static T *child(QWidget *w, const char *name)
-    {
-        return w->findChild<T *>(QString::fromLatin1(name));
-    }
-
 private slots:
     void initTestCase()
     {

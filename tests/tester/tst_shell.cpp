@@ -109,11 +109,6 @@ class TstShell : public QObject
 {
     Q_OBJECT
 
-    template <typename T> static T *child(QWidget *w, const char *name)
-    {
-        return w->findChild<T *>(QString::fromLatin1(name));
-    }
-
     // A window whose start-up search has delivered.
     static std::unique_ptr<MainWindow> makeWindow(bool show = true)
     {

@@ -20,11 +20,6 @@ class TstShellCom : public QObject
 {
     Q_OBJECT
 
-    template <typename T> static T *child(QWidget *w, const char *name)
-    {
-        return w->findChild<T *>(QString::fromLatin1(name));
-    }
-
     static std::unique_ptr<MainWindow> makeWindow()
     {
         auto w = std::make_unique<MainWindow>();

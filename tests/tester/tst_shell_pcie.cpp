@@ -20,11 +20,6 @@ class TstShellPcie : public QObject
 {
     Q_OBJECT
 
-    template <typename T> static T *child(QWidget *w, const char *name)
-    {
-        return w->findChild<T *>(QString::fromLatin1(name));
-    }
-
 private slots:
     void initTestCase()
     {
