@@ -48,4 +48,8 @@ convert -size 32x32 xc:none -fill '#1f5f3a' -stroke '#0d2e1b' -draw 'rectangle 2
   -fill '#d9a400' -stroke none -draw 'rectangle 5,23 8,27' -draw 'rectangle 10,23 26,27' \
   -fill '#101010' -draw 'rectangle 10,10 20,18' PCIe.png
 
+# Desktop-entry icons for the installed programs.
+cp app_48.png kavro-virtualboard.png
+cp KVIO_48.png kavro-tester.png
+
 rm -f app_*.png in_*.png out_*.png KVIO_48.png
