@@ -10,7 +10,7 @@ packages=(
   libasio-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xdotool x11-utils imagemagick fonts-wqy-microhei socat
-  g++-mingw-w64-x86-64
+  g++-mingw-w64-x86-64 file dpkg-dev
 )
 
 missing=()

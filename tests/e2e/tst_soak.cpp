@@ -1,0 +1,138 @@
+// Bounded soak: many connect and disconnect cycles of board link clients, many openings and
+// closings of the board's services, and many openings and closings of a card in the network
+// tester against a board host. Memory and thread counts must settle, not grow. KAVRO_SOAK_SCALE
+// multiplies the counts (1 in CI; larger by hand).
+#include "boardhost.h"
+#include "hostprocess.h"
+#include "kavrowidget.h"
+#include "mainwindow.h"
+#include "simpleprogressdialog.h"
+
+#include <cstdlib>
+
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTabWidget>
+#include <QTcpSocket>
+#include <QtTest>
+
+namespace {
+
+int scale()
+{
+    const char *s = std::getenv("KAVRO_SOAK_SCALE");
+    const int n = s ? std::atoi(s) : 1;
+    return n > 0 ? n : 1;
+}
+
+long statusField(const char *name)
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : f.readAll().split('\n'))
+        if (line.startsWith(name))
+            return line.mid(int(qstrlen(name))).trimmed().split(' ').first().toLong();
+    return -1;
+}
+
+long rssKb()
+{
+    return statusField("VmRSS:");
+}
+
+long threads()
+{
+    return statusField("Threads:");
+}
+
+} // namespace
+
+class TstSoak : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        qRegisterMetaType<std::shared_ptr<std::atomic<bool>>>("std::shared_ptr<std::atomic<bool>>");
+        qRegisterMetaType<SimpleProgressDialog *>("SimpleProgressDialog*");
+    }
+
+    void clientsComeAndGo()
+    {
+        BoardHost host;
+        QVERIFY(host.open(QStringLiteral("127.0.0.1"), 0, false));
+        auto cycle = [&] {
+            QTcpSocket s;
+            s.connectToHost(QStringLiteral("127.0.0.1"), host.port());
+            QVERIFY(s.waitForConnected(3000));
+            s.disconnectFromHost();
+            if (s.state() != QAbstractSocket::UnconnectedState)
+                QVERIFY(s.waitForDisconnected(3000));
+            QCoreApplication::processEvents();
+        };
+        for (int i = 0; i < 100; ++i)
+            cycle();
+        QCoreApplication::processEvents();
+        const long rss = rssKb();
+        const long th = threads();
+        for (int i = 0; i < 1000 * scale(); ++i)
+            cycle();
+        QTRY_COMPARE(host.findChildren<QTcpSocket *>().size(), 0); // every client socket freed
+        QCOMPARE(threads(), th);
+        QVERIFY2(rssKb() - rss < 8 * 1024, qPrintable(QString::number(rssKb() - rss)));
+    }
+
+    void boardOpensAndClosesAgain()
+    {
+        BoardHost host;
+        for (int i = 0; i < 10; ++i) {
+            QVERIFY(host.open(QStringLiteral("127.0.0.1"), 0, false));
+            host.close();
+        }
+        const long rss = rssKb();
+        const long th = threads();
+        for (int i = 0; i < 100 * scale(); ++i) {
+            QVERIFY(host.open(QStringLiteral("127.0.0.1"), 0, false));
+            host.close();
+            QCoreApplication::processEvents();
+        }
+        QCOMPARE(threads(), th);
+        QVERIFY2(rssKb() - rss < 8 * 1024, qPrintable(QString::number(rssKb() - rss)));
+    }
+
+    void testerOpensAndClosesACard()
+    {
+        HostProcess host;
+        QVERIFY(host.started());
+        MainWindow w;
+        w.show();
+        QTRY_VERIFY(w.findChild<QPushButton *>("pushButtonRefresh")->isEnabled());
+        auto *tabs = w.findChild<QTabWidget *>("tabWidget");
+        auto cycle = [&] {
+            w.findChild<QComboBox *>("comboBoxIP")->setEditText(QStringLiteral("127.0.0.1"));
+            w.findChild<QLineEdit *>("lineEditPort")->setText(QString::number(host.port()));
+            w.findChild<QPushButton *>("pushButtonOpen")->click();
+            QCOMPARE(tabs->count(), 1);
+            emit tabs->tabCloseRequested(0);
+            QCOMPARE(tabs->count(), 0);
+            QCoreApplication::processEvents();
+        };
+        for (int i = 0; i < 10; ++i)
+            cycle();
+        const long rss = rssKb();
+        const long th = threads();
+        for (int i = 0; i < 100 * scale(); ++i)
+            cycle();
+        QCOMPARE(threads(), th);
+        QVERIFY2(rssKb() - rss < 8 * 1024, qPrintable(QString::number(rssKb() - rss)));
+    }
+};
+
+QTEST_MAIN(TstSoak)
+#include "tst_soak.moc"
