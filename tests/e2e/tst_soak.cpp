@@ -84,7 +84,7 @@ private slots:
         for (int i = 0; i < 1000 * scale(); ++i)
             cycle();
         QTRY_COMPARE(host.findChildren<QTcpSocket *>().size(), 0); // every client socket freed
-        QCOMPARE(threads(), th);
+        QVERIFY2(threads() <= th, "no thread is left behind"); // a finishing worker may end meanwhile
         QVERIFY2(rssKb() - rss < 8 * 1024, qPrintable(QString::number(rssKb() - rss)));
     }
 
@@ -102,7 +102,7 @@ private slots:
             host.close();
             QCoreApplication::processEvents();
         }
-        QCOMPARE(threads(), th);
+        QVERIFY2(threads() <= th, "no thread is left behind"); // a finishing worker may end meanwhile
         QVERIFY2(rssKb() - rss < 8 * 1024, qPrintable(QString::number(rssKb() - rss)));
     }
 
@@ -129,7 +129,7 @@ private slots:
         const long th = threads();
         for (int i = 0; i < 100 * scale(); ++i)
             cycle();
-        QCOMPARE(threads(), th);
+        QVERIFY2(threads() <= th, "no thread is left behind"); // a finishing worker may end meanwhile
         QVERIFY2(rssKb() - rss < 8 * 1024, qPrintable(QString::number(rssKb() - rss)));
     }
 };
