@@ -160,6 +160,9 @@ int CardSession::terminatePulser(int bit)
 
 void CardSession::onBytes(const std::uint8_t *data, std::size_t size)
 {
+    // The callback may close the card, which lets the library drop this session; it must live
+    // until this call is over.
+    const auto keepAlive = weak_from_this().lock();
     std::vector<Change> changes;
     {
         std::lock_guard<std::mutex> lock(m_mutex);

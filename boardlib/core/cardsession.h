@@ -22,7 +22,7 @@ namespace kavro::boardlib {
 // The client side of the board link for one open card: what the card last reported, the
 // commands sent to it and the answers waited for. Frames arrive on the transport's thread;
 // every other call may come from any thread.
-class CardSession : public Transport::Listener
+class CardSession : public Transport::Listener, public std::enable_shared_from_this<CardSession>
 {
 public:
     using Clock = std::chrono::steady_clock;
