@@ -49,6 +49,21 @@ long threads()
     return statusField("Threads:");
 }
 
+// Resident memory may grow by at most this much over the cycles. Under the address sanitizer,
+// freed memory waits in its quarantine, so the sanitizer's leak check judges instead.
+bool memorySettled(long beforeKb)
+{
+#if defined(__SANITIZE_ADDRESS__)
+    Q_UNUSED(beforeKb);
+    return true;
+#else
+    const long grown = rssKb() - beforeKb;
+    if (grown >= 8 * 1024)
+        qWarning("resident memory grew by %ld kB", grown);
+    return grown < 8 * 1024;
+#endif
+}
+
 } // namespace
 
 class TstSoak : public QObject
@@ -85,7 +100,7 @@ private slots:
             cycle();
         QTRY_COMPARE(host.findChildren<QTcpSocket *>().size(), 0); // every client socket freed
         QVERIFY2(threads() <= th, "no thread is left behind"); // a finishing worker may end meanwhile
-        QVERIFY2(rssKb() - rss < 8 * 1024, qPrintable(QString::number(rssKb() - rss)));
+        QVERIFY(memorySettled(rss));
     }
 
     void boardOpensAndClosesAgain()
@@ -103,7 +118,7 @@ private slots:
             QCoreApplication::processEvents();
         }
         QVERIFY2(threads() <= th, "no thread is left behind"); // a finishing worker may end meanwhile
-        QVERIFY2(rssKb() - rss < 8 * 1024, qPrintable(QString::number(rssKb() - rss)));
+        QVERIFY(memorySettled(rss));
     }
 
     void testerOpensAndClosesACard()
@@ -130,7 +145,7 @@ private slots:
         for (int i = 0; i < 100 * scale(); ++i)
             cycle();
         QVERIFY2(threads() <= th, "no thread is left behind"); // a finishing worker may end meanwhile
-        QVERIFY2(rssKb() - rss < 8 * 1024, qPrintable(QString::number(rssKb() - rss)));
+        QVERIFY(memorySettled(rss));
     }
 };
 
