@@ -14,6 +14,8 @@ port=$((20000 + RANDOM % 20000))
 work=$(mktemp -d)
 source "$src/scripts/x11.sh"
 unset DISPLAY
+# Real windows on the X display, whatever the other tests use.
+export QT_QPA_PLATFORM=xcb
 ensure_display
 
 export XDG_CONFIG_HOME="$work/config"
