@@ -13,8 +13,8 @@ void CardFrameReader::reset()
 bool CardFrameReader::push(std::uint8_t byte)
 {
     if (expectTrailer_) {
-        expectTrailer_ = false;
-        if (byte == 0x00 && count_ == 0)
+        expectTrailer_ = false; // the window is empty right after a frame
+        if (byte == 0x00)
             return false;
     }
 

@@ -1,23 +1,27 @@
 # Helpers for scripts that drive the programs on an X display. Source it; do not run it.
 
-# Uses $DISPLAY when it works, otherwise starts Xvfb on a free display and exports it.
+# Uses $DISPLAY when it works, otherwise starts Xvfb on a display number it picks itself
+# (so that several runs never race for one) and exports it.
 ensure_display() {
   if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     return 0
   fi
-  local n
-  for n in $(seq 90 120); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-      Xvfb ":$n" -screen 0 1920x1300x24 -nolisten tcp >/dev/null 2>&1 &
-      XVFB_PID=$!
+  local numberfile i n
+  numberfile=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1920x1300x24 -nolisten tcp 3>"$numberfile" >/dev/null 2>&1 &
+  XVFB_PID=$!
+  for i in $(seq 1 100); do
+    n=$(head -n1 "$numberfile" 2>/dev/null || true)
+    if [ -n "$n" ]; then
       export DISPLAY=":$n"
-      local i
-      for i in $(seq 1 50); do
-        xdpyinfo >/dev/null 2>&1 && return 0
-        sleep 0.1
-      done
+      if xdpyinfo >/dev/null 2>&1; then
+        rm -f "$numberfile"
+        return 0
+      fi
     fi
+    sleep 0.1
   done
+  rm -f "$numberfile"
   echo "no X display could be started" >&2
   return 1
 }

@@ -17,7 +17,6 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QNetworkInterface>
-#include <QProgressBar>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTimer>

@@ -16,6 +16,7 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QLoggingCategory>
 #include <QSocketNotifier>
 #include <QTextStream>
 
@@ -59,11 +60,8 @@ int main(int argc, char *argv[])
     parser.addOptions({addressOption, portOption, noUdpOption, verboseOption});
     parser.process(app);
     if (!parser.isSet(verboseOption)) {
-        // The link's debug log writes every frame; a host under load keeps quiet.
-        qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &msg) {
-            if (type != QtDebugMsg && type != QtInfoMsg)
-                std::fprintf(stderr, "%s\n", qPrintable(msg));
-        });
+        // The link's log has a line per frame; a host under load keeps quiet.
+        QLoggingCategory::setFilterRules(QStringLiteral("kavro.board.debug=false"));
     }
 
     bool portOk = false;

@@ -1,10 +1,11 @@
 #include "mcudevice.h"
 
+#include "boardlog.h"
+
 #include <mutex>
 #include <random>
 
 #include <QDateTime>
-#include <QDebug>
 #include <QNetworkDatagram>
 #include <QUdpSocket>
 
@@ -111,11 +112,12 @@ bool MCUDevice::start(const QString &ip)
         connect(d->socket, &QUdpSocket::readyRead, this, &MCUDevice::handleReadyRead,
                 Qt::UniqueConnection);
         d->running = true;
-        qDebug() << "MCU device started. MAC:" << d->mac << "IP:" << d->ip << "Port:" << d->port;
+        qCDebug(boardLog) << "MCU device started. MAC:" << d->mac << "IP:" << d->ip
+                          << "Port:" << d->port;
         return true;
     }
-    qDebug() << "Error starting MCU device:"
-             << QStringLiteral("Failed to bind socket to port %1").arg(d->port);
+    qCDebug(boardLog) << "Error starting MCU device:"
+                      << QStringLiteral("Failed to bind socket to port %1").arg(d->port);
     stop();
     return false;
 }
@@ -228,5 +230,5 @@ void MCUDevice::handleCommand(const QByteArray &message, const QHostAddress &sen
                 onChanged(QString::fromLatin1(d->mac));
         }
     }
-    qDebug() << "Recv:" << message;
+    qCDebug(boardLog) << "Recv:" << message;
 }

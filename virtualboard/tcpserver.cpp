@@ -1,6 +1,7 @@
 #include "tcpserver.h"
 
-#include <QDebug>
+#include "boardlog.h"
+
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -33,14 +34,14 @@ bool TcpServer::startServer(const QString &address, quint16 port, int maxPending
 
     if (server->listen(QHostAddress(address), port)) {
         emit serverStarted();
-        qDebug() << "TCP server started on"
-                 << address + ":" + QString::number(server->serverPort());
+        qCDebug(boardLog) << "TCP server started on"
+                          << address + ":" + QString::number(server->serverPort());
         return true;
     }
     const QString error =
         QStringLiteral("Failed to start TCP server: %1").arg(server->errorString());
     emit errorOccurred(error);
-    qDebug().noquote() << error;
+    qCDebug(boardLog).noquote() << error;
     return false;
 }
 
@@ -56,8 +57,9 @@ void TcpServer::handleNewConnection()
     connect(socket, &QAbstractSocket::errorOccurred, this, &TcpServer::handleError);
     clients.append(socket);
     emit clientConnected(socket);
-    qDebug() << "New client connected:"
-             << socket->peerAddress().toString() + ":" + QString::number(socket->peerPort());
+    qCDebug(boardLog) << "New client connected:"
+                      << socket->peerAddress().toString() + ":" +
+                             QString::number(socket->peerPort());
 }
 
 void TcpServer::handleReadyRead()
@@ -67,9 +69,10 @@ void TcpServer::handleReadyRead()
         return;
     const QByteArray data = socket->readAll();
     emit dataReceived(data);
-    qDebug() << "Received data from"
-             << socket->peerAddress().toString() + ":" + QString::number(socket->peerPort()) + ":" +
-                    QString::fromLatin1(data.toHex(' '));
+    qCDebug(boardLog) << "Received data from"
+                      << socket->peerAddress().toString() + ":" +
+                             QString::number(socket->peerPort()) + ":" +
+                             QString::fromLatin1(data.toHex(' '));
 }
 
 void TcpServer::handleDisconnected()
@@ -79,8 +82,9 @@ void TcpServer::handleDisconnected()
         return;
     clients.removeOne(socket);
     emit clientDisconnected(socket);
-    qDebug() << "Client disconnected:"
-             << socket->peerAddress().toString() + ":" + QString::number(socket->peerPort());
+    qCDebug(boardLog) << "Client disconnected:"
+                      << socket->peerAddress().toString() + ":" +
+                             QString::number(socket->peerPort());
     socket->deleteLater();
 }
 
@@ -94,7 +98,7 @@ void TcpServer::handleError(QAbstractSocket::SocketError)
                               .arg(socket->peerPort())
                               .arg(socket->errorString());
     emit errorOccurred(error);
-    qDebug().noquote() << error;
+    qCDebug(boardLog).noquote() << error;
 }
 
 bool TcpServer::broadcast(const QByteArray &data)
@@ -127,9 +131,10 @@ bool TcpServer::sendToClient(const QByteArray &data, QTcpSocket *socket)
         emit errorOccurred(QStringLiteral("Write timeout"));
         return false;
     }
-    qDebug() << "Data sent successfully to"
-             << socket->peerAddress().toString() + ":" + QString::number(socket->peerPort()) + ":" +
-                    QString::fromLatin1(data.toHex(' '));
+    qCDebug(boardLog) << "Data sent successfully to"
+                      << socket->peerAddress().toString() + ":" +
+                             QString::number(socket->peerPort()) + ":" +
+                             QString::fromLatin1(data.toHex(' '));
     return true;
 }
 
