@@ -81,6 +81,9 @@ protected:
         for (unsigned short c = 0; c < 16; ++c)
             iolb_board_close(c);
     }
+
+    // Outlives TearDown, so a callback still installed there never writes into a gone recorder.
+    Recorder rec;
 };
 
 } // namespace
@@ -214,7 +217,6 @@ TEST_F(NetLibrary, InputChangeReachesTheCallback)
     HostProcess host;
     ASSERT_TRUE(host.started());
     ASSERT_EQ(iolb_board_open(host.portText().c_str(), 4), 0);
-    Recorder rec;
     ASSERT_EQ(iolb_board_setcallback(4, &Recorder::callback, &rec), 0);
     host.setInput(5, true);
     ASSERT_TRUE(waitUntil([&] { return !rec.snapshot().empty(); }));
@@ -321,7 +323,6 @@ TEST_F(NetLibrary, DelayedSwitchOffRunsOnTheCard)
     EXPECT_EQ(iolb_write_delayOff(0, 19, 0), 5);
     EXPECT_EQ(iolb_write_delayOff(0, 19, 10), 5);
 
-    Recorder rec;
     iolb_board_setcallback(0, &Recorder::callback, &rec);
     EXPECT_EQ(iolb_write_delayOff(0, 19, 4), 0);
     ASSERT_TRUE(waitUntil([&] { return rec.snapshot().size() >= 2; }, 5000ms));
@@ -369,7 +370,6 @@ TEST_F(NetLibrary, ReconnectsAfterTheCardGoesAway)
     ASSERT_TRUE(host->started());
     const unsigned short port = host->port();
     ASSERT_EQ(iolb_board_open(host->portText().c_str(), 9), 0);
-    Recorder rec;
     iolb_board_setcallback(9, &Recorder::callback, &rec);
 
     host->kill();

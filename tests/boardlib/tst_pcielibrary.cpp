@@ -23,6 +23,10 @@ protected:
         for (unsigned short c = 0; c < 16; ++c)
             iolb_board_close(c);
     }
+
+    // Counted by callbacks; outlive TearDown, which removes the callbacks.
+    std::atomic<int> reports{0};
+    std::atomic<int> inputEdges{0};
 };
 
 } // namespace
@@ -45,7 +49,6 @@ TEST_F(PcieLibrary, OnlyPresentCardsOpen)
 TEST_F(PcieLibrary, OutputsDriveTheirOwnInputs)
 {
     ASSERT_EQ(iolb_board_open("PCIE", 0), 0);
-    std::atomic<int> reports{0};
     iolb_board_setcallback(
         0,
         [](void *ctx, unsigned short, unsigned short, unsigned, unsigned, unsigned, unsigned,
@@ -65,7 +68,6 @@ TEST_F(PcieLibrary, OutputsDriveTheirOwnInputs)
 TEST_F(PcieLibrary, PulseTrainRunsAndEnds)
 {
     ASSERT_EQ(iolb_board_open("PCIE", 2), 0);
-    std::atomic<int> inputEdges{0};
     iolb_board_setcallback(
         2,
         [](void *ctx, unsigned short, unsigned short, unsigned in, unsigned, unsigned inLast,
