@@ -3,6 +3,8 @@
 #include "link/cardidentity.h"
 #include "resultcode.h"
 
+#include <random>
+
 namespace kavro::boardlib {
 
 using link::CardFrame;
@@ -13,6 +15,9 @@ using link::CommandFrame;
 CardSession::CardSession(unsigned short comno, std::unique_ptr<Transport> transport, Timing timing)
     : m_comno(comno), m_timing(timing), m_transport(std::move(transport))
 {
+    // Clients of one card that count their selectors from the same start would see each
+    // other's answers carry their own selectors in step.
+    m_nextSelector = std::uint8_t(std::random_device{}());
 }
 
 CardSession::~CardSession()
@@ -92,9 +97,10 @@ std::uint8_t CardSession::send(CommandFrame cmd)
     return cmd.selector;
 }
 
-std::optional<CardFrame> CardSession::ask(CommandFrame cmd, CardFrameKind kind)
+std::optional<CardFrame> CardSession::ask(CommandFrame cmd, CardFrameKind kind, int bit, bool level,
+                                          bool levelOnly)
 {
-    Waiter waiter{0, kind, std::nullopt};
+    Waiter waiter{0, kind, std::nullopt, bit, level, levelOnly};
     cmd.selector = m_nextSelector.fetch_add(1);
     waiter.selector = cmd.selector;
     std::unique_lock<std::mutex> lock(m_mutex);
@@ -115,13 +121,29 @@ int CardSession::writeOutBit(int bit, bool on)
         return BadBit;
     if (!m_up)
         return NotReady;
-    send(CommandFrame::make(on ? Command::SetOutBit : Command::ClearOutBit, 0, std::uint32_t(bit)));
+    const CommandFrame write =
+        CommandFrame::make(on ? Command::SetOutBit : Command::ClearOutBit, 0, std::uint32_t(bit));
+    bool changes = false;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        changes = ((m_out >> bit) & 1u) != (on ? 1u : 0u);
+    }
+    // A write that changes the output word is answered by a group report built in the same
+    // pass, so one command is enough. The answer is recognised by what it shows, not by its
+    // selector: other clients of the card count selectors of their own, and a frame of theirs
+    // may carry this command's. Should another client have put the output at this level
+    // meanwhile, the report telling so is on its way ahead of any answer to this command,
+    // which then changes nothing: that report answers too.
+    if (changes && ask(write, CardFrameKind::GroupReport, bit, on, true))
+        return Ok;
+    // A write that changes nothing is not answered: read the word back after it.
+    if (!changes)
+        send(write);
     const auto readBack =
-        ask(CommandFrame::make(Command::ReadGroup, 0), CardFrameKind::GroupReport);
+        ask(CommandFrame::make(Command::ReadGroup, 0), CardFrameKind::GroupReport, bit, on);
     if (!readBack)
         return WriteTimeout;
-    const bool shown = (readBack->outputWord() >> bit) & 1u;
-    return shown == on ? Ok : WriteFailed;
+    return ((readBack->outputWord() >> bit) & 1u) == (on ? 1u : 0u) ? Ok : WriteFailed;
 }
 
 int CardSession::delayOff(int timeBase, int multiple)
@@ -197,7 +219,11 @@ void CardSession::handleFrame(const CardFrame &frame, std::vector<Change> &chang
     // took, so the first frame of the right kind that carries a command's selector answers it.
     const std::uint8_t commandSelector = std::uint8_t(frame.selector - frame.sequence);
     for (Waiter *w : m_waiters) {
-        if (!w->answer && w->kind == kind && w->selector == commandSelector)
+        if (w->answer || w->kind != kind)
+            continue;
+        const bool showsLevel = w->bit >= 0 && frame.group() == 0 &&
+                                ((frame.outputWord() >> w->bit) & 1u) == (w->level ? 1u : 0u);
+        if (showsLevel || (!w->levelOnly && w->selector == commandSelector))
             w->answer = frame;
     }
 }

@@ -72,6 +72,11 @@ private:
         std::uint8_t selector;
         link::CardFrameKind kind;
         std::optional<link::CardFrame> answer;
+        // For an output write: a group 0 report that shows this output at this level answers
+        // too (see writeOutBit); with levelOnly, nothing else does. bit is -1 when unused.
+        int bit = -1;
+        bool level = false;
+        bool levelOnly = false;
     };
     struct Change
     {
@@ -82,7 +87,8 @@ private:
     std::uint8_t send(link::CommandFrame cmd);
     // Sends cmd and waits for the card frame that answers it: the first of that kind built
     // after the card took the command, which carries the command's selector in its own.
-    std::optional<link::CardFrame> ask(link::CommandFrame cmd, link::CardFrameKind kind);
+    std::optional<link::CardFrame> ask(link::CommandFrame cmd, link::CardFrameKind kind,
+                                       int bit = -1, bool level = false, bool levelOnly = false);
     void handleFrame(const link::CardFrame &frame, std::vector<Change> &changes);
 
     const unsigned short m_comno;

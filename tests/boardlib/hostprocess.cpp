@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -48,6 +47,7 @@ HostProcess::HostProcess(unsigned short port, bool udp)
     m_stdout = out[0];
     ::fcntl(m_stdin, F_SETFD, FD_CLOEXEC);
     ::fcntl(m_stdout, F_SETFD, FD_CLOEXEC);
+    m_drain = std::thread([this] { drain(); });
 
     std::string line;
     if (readLine(line, std::chrono::milliseconds(10000)) && line.rfind("listening ", 0) == 0)
@@ -72,8 +72,29 @@ HostProcess::~HostProcess()
             ::waitpid(m_pid, nullptr, 0);
         }
     }
+    // The host has ended, so its output reaches its end and the drain stops.
+    if (m_drain.joinable())
+        m_drain.join();
     if (m_stdout >= 0)
         ::close(m_stdout);
+}
+
+void HostProcess::drain()
+{
+    char buf[4096];
+    for (;;) {
+        const ssize_t n = ::read(m_stdout, buf, sizeof buf);
+        if (n < 0 && errno == EINTR)
+            continue;
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (n <= 0) {
+            m_ended = true;
+            m_more.notify_all();
+            return;
+        }
+        m_pending.append(buf, std::size_t(n));
+        m_more.notify_all();
+    }
 }
 
 void HostProcess::setInput(int bit, bool on)
@@ -93,27 +114,16 @@ void HostProcess::kill()
 
 bool HostProcess::readLine(std::string &line, std::chrono::milliseconds timeout)
 {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        const auto nl = m_pending.find('\n');
-        if (nl != std::string::npos) {
-            line = m_pending.substr(0, nl);
-            m_pending.erase(0, nl + 1);
-            return true;
-        }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0 || m_stdout < 0)
-            return false;
-        pollfd p{m_stdout, POLLIN, 0};
-        if (::poll(&p, 1, int(left.count())) <= 0)
-            continue;
-        char buf[512];
-        const ssize_t n = ::read(m_stdout, buf, sizeof buf);
-        if (n <= 0)
-            return false;
-        m_pending.append(buf, std::size_t(n));
-    }
+    std::unique_lock<std::mutex> lock(m_mutex);
+    const bool whole = m_more.wait_for(lock, timeout, [&] {
+        return m_pending.find('\n') != std::string::npos || m_ended;
+    });
+    const auto nl = m_pending.find('\n');
+    if (!whole || nl == std::string::npos)
+        return false;
+    line = m_pending.substr(0, nl);
+    m_pending.erase(0, nl + 1);
+    return true;
 }
 
 bool HostProcess::waitForLine(const std::string &wanted, std::chrono::milliseconds timeout)

@@ -1,7 +1,10 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <sys/types.h>
 
 // A kavro-board-host process, driven the way a script drives it: its listening line, "in"
@@ -29,11 +32,20 @@ public:
 private:
     bool readLine(std::string &line, std::chrono::milliseconds timeout);
 
+    void drain();
+
     pid_t m_pid = -1;
     int m_stdin = -1;
     int m_stdout = -1;
     unsigned short m_port = 0;
-    std::string m_pending;
+    // The host's output is read all the time on a thread of its own, so that a host with many
+    // output changes never blocks on a full pipe while nobody waits for a line.
+    std::thread m_drain;
+    std::mutex m_mutex;
+    std::condition_variable m_more;
+    std::string m_pending; // guarded by m_mutex
+    bool m_ended = false;  // guarded by m_mutex
+
 };
 
 // Directory of the running test program, where the build puts the host too.

@@ -194,6 +194,37 @@ TEST_F(NetLibrary, WriteOutBitSwitchesTheCardAndReadsBack)
     EXPECT_EQ(iolb_read_outport(0, 0), 1u << 31);
 }
 
+// Two clients of one card: a write must be confirmed even when the other client has just put
+// the output where this one wants it, so that the card answers with no report of its own.
+TEST_F(NetLibrary, WritesOfTwoClientsOnOneCard)
+{
+    HostProcess host;
+    ASSERT_TRUE(host.started());
+    ASSERT_EQ(iolb_board_open(host.portText().c_str(), 0), 0);
+    ASSERT_EQ(iolb_board_open(host.portText().c_str(), 1), 0);
+    for (int i = 0; i < 40; ++i) {
+        const int level = i % 2 == 0;
+        ASSERT_EQ(iolb_write_outbit(1, 5, level), 0) << "round " << i;
+        ASSERT_EQ(iolb_write_outbit(0, 5, level), 0) << "round " << i;
+    }
+    // Both at once on one output: each write either holds or is undone by the other client
+    // before its read-back; none goes unanswered.
+    std::atomic<int> timeouts{0};
+    auto hammer = [&](unsigned short comno) {
+        for (int i = 0; i < 100; ++i) {
+            const int rc = iolb_write_outbit(comno, 9, (i + comno) % 2);
+            if (rc != 0 && rc != 22)
+                ++timeouts;
+        }
+    };
+    std::thread other(hammer, 1);
+    hammer(0);
+    other.join();
+    EXPECT_EQ(timeouts.load(), 0);
+    EXPECT_EQ(iolb_write_outbit(0, 9, 1), 0);
+    EXPECT_TRUE(waitUntil([] { return iolb_read_outbit(1, 9) == 1; }));
+}
+
 TEST_F(NetLibrary, TwoCardsOnTwoHosts)
 {
     HostProcess a;
