@@ -1,12 +1,22 @@
-// Confirmed output writes through the network board library against a board host, beside a
-// plain TCP ping-pong of 16-byte requests and 17-byte replies measured in the same run: the
-// ceiling of this machine's loopback. Prints figures and their ratio; asserts nothing.
+// The network board library and the board host, measured in one run on one machine:
+//  1. confirmed output writes through the library, beside two references of the same run: a
+//     plain TCP ping-pong of 16-byte requests and 17-byte replies (this machine's loopback
+//     ceiling) and a libmodbus write-coil plus read-coils pair (when libmodbus is installed);
+//  2. input-change latency: an input set on the host until the library's callback;
+//  3. a host with 30 clients: the frames each one receives, and the host's processor time.
+// Prints figures and ratios; asserts nothing.
 #include "hostprocess.h"
 #include "link/cardframereader.h"
 #include "link/commandframe.h"
 #include "kavro_iolb.h"
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <fstream>
+#include <mutex>
+#include <random>
+#include <sstream>
 #include <arpa/inet.h>
 #include <chrono>
 #include <cstdio>
@@ -18,6 +28,10 @@
 #include <thread>
 #include <unistd.h>
 #include <vector>
+
+#ifdef KAVRO_HAVE_LIBMODBUS
+#include <modbus.h>
+#endif
 
 using Clock = std::chrono::steady_clock;
 
@@ -180,6 +194,252 @@ Figures confirmedWrites(const std::string &port, int rounds)
     return summarise(lat, seconds);
 }
 
+int loopbackListener(unsigned short &port)
+{
+    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(listener, reinterpret_cast<sockaddr *>(&a), sizeof a);
+    ::listen(listener, 1);
+    socklen_t len = sizeof a;
+    ::getsockname(listener, reinterpret_cast<sockaddr *>(&a), &len);
+    port = ntohs(a.sin_port);
+    return listener;
+}
+
+#ifdef KAVRO_HAVE_LIBMODBUS
+// What many would use instead: a libmodbus server and client, one write-coil and one
+// read-coils request per confirmed write.
+Figures modbusPairs(int rounds)
+{
+    unsigned short port = 0;
+    const int listener = loopbackListener(port);
+    std::thread server([listener] {
+        const int c = ::accept(listener, nullptr, nullptr);
+        int one = 1;
+        ::setsockopt(c, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+        modbus_t *ctx = modbus_new_tcp("127.0.0.1", 502);
+        modbus_mapping_t *map = modbus_mapping_new(32, 0, 0, 0);
+        modbus_set_socket(ctx, c);
+        std::uint8_t query[MODBUS_TCP_MAX_ADU_LENGTH];
+        for (;;) {
+            const int n = modbus_receive(ctx, query);
+            if (n > 0)
+                modbus_reply(ctx, query, n, map);
+            else if (n < 0)
+                break;
+        }
+        modbus_mapping_free(map);
+        modbus_close(ctx);
+        modbus_free(ctx);
+    });
+    modbus_t *ctx = modbus_new_tcp("127.0.0.1", port);
+    std::vector<double> lat;
+    lat.reserve(std::size_t(rounds));
+    double seconds = 0;
+    if (modbus_connect(ctx) == 0) {
+        std::uint8_t bits[32];
+        int failures = 0;
+        const auto start = Clock::now();
+        for (int i = 0; i < rounds; ++i) {
+            const int bit = i % 32;
+            const int on = (i / 32) % 2 == 0;
+            const auto t0 = Clock::now();
+            if (modbus_write_bit(ctx, bit, on) != 1 || modbus_read_bits(ctx, 0, 32, bits) != 32 ||
+                bits[bit] != on)
+                ++failures;
+            lat.push_back(std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
+        }
+        seconds = std::chrono::duration<double>(Clock::now() - start).count();
+        if (failures)
+            std::printf("  (%d libmodbus pairs failed)\n", failures);
+    }
+    modbus_close(ctx);
+    modbus_free(ctx);
+    ::shutdown(listener, SHUT_RDWR);
+    server.join();
+    ::close(listener);
+    return lat.empty() ? Figures{0, 0, 0} : summarise(lat, seconds);
+}
+#endif
+
+// An input set on the host (through its standard input) until the library's callback shows
+// it. The card scans its inputs every 6 ms, so the start of each sample is spread at random
+// over that period.
+Figures inputLatency(HostProcess &host, int samples)
+{
+    struct Seen
+    {
+        std::mutex mutex;
+        std::condition_variable changed;
+        std::uint32_t in = 0;
+        Clock::time_point at;
+    } seen;
+    const auto callback = [](void *ctx, unsigned short, unsigned short, unsigned in, unsigned,
+                             unsigned, unsigned, unsigned char) {
+        auto *s = static_cast<Seen *>(ctx);
+        const auto now = Clock::now();
+        std::lock_guard<std::mutex> lock(s->mutex);
+        if (s->in != in) {
+            s->in = in;
+            s->at = now;
+            s->changed.notify_all();
+        }
+    };
+    if (iolb_board_open(host.portText().c_str(), 1) != 0)
+        return {0, 0, 0};
+    iolb_board_setcallback(1, callback, &seen);
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> pause(0, 6000);
+    std::vector<double> lat;
+    int missed = 0;
+    const auto start = Clock::now();
+    for (int i = 0; i < samples; ++i) {
+        std::this_thread::sleep_for(std::chrono::microseconds(pause(random)));
+        const bool on = i % 2 == 0;
+        const std::uint32_t want = on ? 1u << 12 : 0u;
+        const auto t0 = Clock::now();
+        host.setInput(12, on);
+        std::unique_lock<std::mutex> lock(seen.mutex);
+        if (!seen.changed.wait_for(lock, std::chrono::seconds(1), [&] { return seen.in == want; })) {
+            ++missed;
+            continue;
+        }
+        lat.push_back(std::chrono::duration<double, std::micro>(seen.at - t0).count());
+    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    iolb_board_setcallback(1, nullptr, nullptr);
+    iolb_board_close(1);
+    if (missed)
+        std::printf("  (%d input changes not seen)\n", missed);
+    return lat.empty() ? Figures{0, 0, 0} : summarise(lat, seconds);
+}
+
+// Processor time of a process, in seconds, from its statistics.
+double cpuSeconds(const std::string &statPath)
+{
+    std::ifstream f(statPath);
+    std::string text((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    const auto close = text.rfind(')');
+    if (close == std::string::npos)
+        return 0;
+    std::istringstream rest(text.substr(close + 2));
+    std::string field;
+    unsigned long long utime = 0, stime = 0;
+    for (int i = 3; i <= 15 && rest >> field; ++i) {
+        if (i == 14)
+            utime = std::stoull(field);
+        if (i == 15)
+            stime = std::stoull(field);
+    }
+    return double(utime + stime) / double(::sysconf(_SC_CLK_TCK));
+}
+
+struct FanOut
+{
+    int clients = 0;
+    int commands = 0;
+    long minFrames = 0;
+    long maxFrames = 0;
+    double seconds = 0;
+    double hostCpu = 0;  // share of one processor
+    double eventCpu = 0; // the host's event thread alone
+};
+
+// Thirty clients on one host: one of them switches outputs, every client receives every card
+// frame. Each client counts the whole frames it gets.
+FanOut thirtyClients(HostProcess &host, int commands)
+{
+    using namespace kavro::link;
+    FanOut r;
+    r.clients = 30;
+    r.commands = commands;
+    // All outputs off first, so that every command below changes one.
+    {
+        const int s = connectTo(host.port());
+        for (const auto &cmd : {CommandFrame::make(Command::WriteOutWord, 0, 0, 0),
+                                CommandFrame::make(Command::ReadGroup)}) {
+            const auto wire = cmd.encode();
+            [[maybe_unused]] auto n = ::write(s, wire.data(), wire.size());
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        ::close(s);
+    }
+    std::vector<int> fds;
+    for (int i = 0; i < r.clients; ++i) {
+        const int fd = connectTo(host.port());
+        if (fd < 0)
+            break;
+        fds.push_back(fd);
+    }
+    if (int(fds.size()) != r.clients) {
+        for (int fd : fds)
+            ::close(fd);
+        r.clients = int(fds.size());
+        return r;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(200)); // all accepted
+    std::vector<long> frames(fds.size(), 0);
+    std::vector<CardFrameReader> readers(fds.size());
+    std::atomic<bool> done{false};
+    std::thread reader([&] {
+        std::vector<pollfd> p;
+        for (int fd : fds)
+            p.push_back({fd, POLLIN, 0});
+        std::uint8_t buf[4096];
+        while (!done) {
+            if (::poll(p.data(), p.size(), 50) <= 0)
+                continue;
+            for (std::size_t i = 0; i < p.size(); ++i) {
+                if (!(p[i].revents & POLLIN))
+                    continue;
+                const ssize_t n = ::read(p[i].fd, buf, sizeof buf);
+                if (n > 0)
+                    readers[i].feed(buf, std::size_t(n), [&](const CardFrame &) { ++frames[i]; });
+            }
+        }
+    });
+    // The sender paces itself on its own answers, as a client waiting for confirmations does.
+    const int sender = connectTo(host.port());
+    CardFrameReader senderReader;
+    const std::string proc = "/proc/" + std::to_string(host.pid());
+    const std::string eventThread = proc + "/task/" + std::to_string(host.pid()) + "/stat";
+    const double cpu0 = cpuSeconds(proc + "/stat");
+    const double event0 = cpuSeconds(eventThread);
+    const auto start = Clock::now();
+    std::uint8_t buf[256];
+    for (int i = 0; i < commands; ++i) {
+        const auto cmd = CommandFrame::make(i % 2 ? Command::ClearOutBit : Command::SetOutBit, 0,
+                                            std::uint32_t((i / 2) % 32));
+        const auto wire = cmd.encode();
+        if (::write(sender, wire.data(), wire.size()) != ssize_t(wire.size()))
+            break;
+        bool got = false;
+        while (!got) {
+            pollfd pfd{sender, POLLIN, 0};
+            if (::poll(&pfd, 1, 1000) <= 0)
+                break;
+            const ssize_t n = ::read(sender, buf, sizeof buf);
+            if (n <= 0)
+                break;
+            senderReader.feed(buf, std::size_t(n), [&](const CardFrame &) { got = true; });
+        }
+    }
+    r.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    r.hostCpu = (cpuSeconds(proc + "/stat") - cpu0) / r.seconds;
+    r.eventCpu = (cpuSeconds(eventThread) - event0) / r.seconds;
+    std::this_thread::sleep_for(std::chrono::milliseconds(300)); // the last frames arrive
+    done = true;
+    reader.join();
+    ::close(sender);
+    for (int fd : fds)
+        ::close(fd);
+    r.minFrames = *std::min_element(frames.begin(), frames.end());
+    r.maxFrames = *std::max_element(frames.begin(), frames.end());
+    return r;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -190,18 +450,48 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "kavro-board-host did not start\n");
         return 1;
     }
+    const auto row = [](const char *name, const Figures &f) {
+        std::printf("%-40s %12.0f %10.1f %10.1f\n", name, f.perSecond, f.p50us, f.p99us);
+    };
+
+    std::printf("== 1. confirmed output writes (%d rounds each) ==\n", rounds);
     const Figures ping = pingPong(rounds);
     const Figures raw = rawLinkRoundTrips(host.port(), rounds);
     const Figures writes = confirmedWrites(host.portText(), rounds);
+    std::printf("%-40s %12s %10s %10s\n", "", "per second", "p50 us", "p99 us");
+    row("TCP ping-pong 16/17 bytes", ping);
+#ifdef KAVRO_HAVE_LIBMODBUS
+    const Figures modbus = modbusPairs(rounds);
+    row("libmodbus write-coil + read-coils", modbus);
+#endif
+    row("board host, raw command and answer", raw);
+    row("confirmed iolb_write_outbit", writes);
+    std::printf("confirmed writes / ping-pong:        %.2f\n", writes.perSecond / ping.perSecond);
+#ifdef KAVRO_HAVE_LIBMODBUS
+    if (modbus.perSecond > 0)
+        std::printf("confirmed writes / libmodbus pairs:  %.2f\n",
+                    writes.perSecond / modbus.perSecond);
+#else
+    std::printf("(libmodbus not installed: no libmodbus reference)\n");
+#endif
 
-    std::printf("%-36s %12s %10s %10s\n", "", "per second", "p50 us", "p99 us");
-    std::printf("%-36s %12.0f %10.1f %10.1f\n", "TCP ping-pong 16/17 bytes", ping.perSecond,
-                ping.p50us, ping.p99us);
-    std::printf("%-36s %12.0f %10.1f %10.1f\n", "board host, raw command and answer",
-                raw.perSecond, raw.p50us, raw.p99us);
-    std::printf("%-36s %12.0f %10.1f %10.1f\n", "confirmed iolb_write_outbit", writes.perSecond,
-                writes.p50us, writes.p99us);
-    std::printf("confirmed writes / ping-pong: %.2f  (%d rounds each)\n",
-                writes.perSecond / ping.perSecond, rounds);
+    std::printf("\n== 2. input-change latency, host input to library callback ==\n");
+    const Figures input = inputLatency(host, 300);
+    std::printf("p50 %.2f ms, p99 %.2f ms (input scan every 6 ms; 300 changes)\n",
+                input.p50us / 1000, input.p99us / 1000);
+
+    std::printf("\n== 3. one host, 30 clients ==\n");
+    const FanOut fan = thirtyClients(host, 2000);
+    if (fan.clients < 30) {
+        std::printf("only %d clients connected\n", fan.clients);
+        return 1;
+    }
+    std::printf("%d commands in %.2f s: every client received %ld to %ld frames (%s)\n",
+                fan.commands, fan.seconds, fan.minFrames, fan.maxFrames,
+                fan.minFrames == fan.maxFrames && fan.minFrames >= fan.commands ? "none lost"
+                                                                                 : "LOST FRAMES");
+    std::printf("host processor time: %.0f%% of one core, of which %.0f%% on its event thread "
+                "(the firmware loop keeps one core busy by design)\n",
+                fan.hostCpu * 100, fan.eventCpu * 100);
     return 0;
 }

@@ -20,6 +20,7 @@ public:
 
     bool started() const { return m_port != 0; }
     unsigned short port() const { return m_port; }
+    pid_t pid() const { return m_pid; }
     std::string portText() const { return "127.0.0.1:" + std::to_string(m_port); }
 
     void setInput(int bit, bool on);
