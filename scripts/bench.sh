@@ -5,8 +5,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKAVRO_BUILD_TESTS=ON -DKAVRO_BUILD_BENCH=ON
-cmake --build build-bench --target bench_link bench_boardlib kavro-board-host
+cmake --build build-bench --target bench_link bench_boardlib bench_panel kavro-board-host
 echo "== board link codec and card engine =="
 build-bench/bin/bench_link --benchmark_min_time=0.5
-echo "== confirmed output writes through the network library =="
+echo
 build-bench/bin/bench_boardlib 5000
+echo
+echo "== 4. a flood of change reports into one card panel =="
+build-bench/bin/bench_panel 10000 3
