@@ -9,23 +9,46 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build="${1:-build}"
 cmake --build "$build"
+failed=0
+export QT_QPA_PLATFORM=offscreen
+
+# Starts a program for a few seconds: still running when its time is up means it started.
+start_check() { # label program log
+  set +e
+  (cd / && timeout 4 "$2" >"$3" 2>&1)
+  local rc=$?
+  set -e
+  if [ "$rc" -eq 124 ]; then
+    echo "started: $1"
+  else
+    echo "FAILED to start: $1 (exit $rc)"; cat "$3"; failed=1
+  fi
+}
+
+# cmake --install into a prefix of its own: programs, catalogues and libraries, run from there.
+prefix=$(mktemp -d)
+cmake --install "$build" --prefix "$prefix" >/dev/null
+for f in bin/KAVROVirtualBoard_CN.qm bin/KAVROVirtualBoard_en.qm bin/KAVROApp_Net_zh_CN.qm \
+         bin/KAVROApp_COM_zh_CN.qm bin/KAVROApp_PCIE_zh_CN.qm lib/libKAVRO_Net.so.1 \
+         lib/libKAVRO.so.1 lib/libKAVRO_PCIE.so.1; do
+  [ -e "$prefix/$f" ] || { echo "FAILED: cmake --install left out $f"; failed=1; }
+done
+for p in KAVROVirtualBoard_Net KAVROApp_Net KAVROApp_COM KAVROApp_PCIE; do
+  if ldd "$prefix/bin/$p" | grep -q "libKAVRO.*$(realpath "$build")"; then
+    echo "FAILED: $p takes its board library from the build tree"; failed=1
+  fi
+  XDG_CONFIG_HOME="$prefix/config" start_check "$p (install prefix)" "$prefix/bin/$p" "$prefix/$p.log"
+done
+rm -rf "$prefix"
+
 (cd "$build" && cpack -G DEB >/dev/null)
 deb=$(ls -t "$build"/kavro-toolset_*.deb | head -1)
 echo "package: $deb"
 root=$(mktemp -d)
 dpkg-deb -x "$deb" "$root"
-export QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$root/config"
-failed=0
+export XDG_CONFIG_HOME="$root/config"
 for p in KAVROVirtualBoard_Net KAVROApp_Net KAVROApp_COM KAVROApp_PCIE; do
-  set +e
-  timeout 4 "$root/usr/bin/$p" >"$root/$p.log" 2>&1
-  rc=$?
-  set -e
-  if [ "$rc" -eq 124 ]; then
-    echo "started: $p"
-  else
-    echo "FAILED to start: $p (exit $rc)"; cat "$root/$p.log"; failed=1
-  fi
+  start_check "$p (unpacked package)" "$root/usr/bin/$p" "$root/$p.log"
 done
 line=$(tail -f /dev/null | timeout 4 "$root/usr/bin/kavro-board-host" --port 0 --no-udp | head -1 || true)
 case "$line" in
@@ -48,15 +71,7 @@ if [ "${KAVRO_PACKAGE_INSTALL:-}" = 1 ] || { [ "${CI:-}" = true ] && [ "$(id -u)
     if [ -z "$icon" ] || [ ! -f "/usr/share/icons/hicolor/48x48/apps/$icon.png" ]; then
       echo "FAILED: desktop entry or icon of $p"; failed=1
     fi
-    set +e
-    (cd / && timeout 4 "$p" >"$logs/$p.log" 2>&1)
-    rc=$?
-    set -e
-    if [ "$rc" -eq 124 ]; then
-      echo "started from the path: $p"
-    else
-      echo "FAILED to start from the path: $p (exit $rc)"; cat "$logs/$p.log"; failed=1
-    fi
+    start_check "$p (installed, from the path)" "$p" "$logs/$p.log"
   done
   line=$(tail -f /dev/null | timeout 4 kavro-board-host --port 0 --no-udp | head -1 || true)
   case "$line" in
