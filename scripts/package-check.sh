@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds the Debian package, unpacks it into a temporary root and starts each installed
-# program there (offscreen, a few seconds each): a program that is still running when its time
-# is up has started; one that exits early has failed.
+# Installs the build into a prefix of its own (cmake --install) and starts each program from
+# there; then builds the Debian package, unpacks it into a temporary root and starts each
+# program there too (offscreen, a few seconds each): a program that is still running when its
+# time is up has started; one that exits early has failed.
 # On a CI machine (CI=true, as root), or with KAVRO_PACKAGE_INSTALL=1, it then installs the
 # package for real with apt-get, which pulls in what it depends on, starts each program from
 # the system's path the same way, checks the desktop entries and icons, and removes it again.
