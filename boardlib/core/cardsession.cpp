@@ -134,8 +134,12 @@ int CardSession::writeOutBit(int bit, bool on)
     // may carry this command's. Should another client have put the output at this level
     // meanwhile, the report telling so is on its way ahead of any answer to this command,
     // which then changes nothing: that report answers too.
-    if (changes && ask(write, CardFrameKind::GroupReport, bit, on, true))
-        return Ok;
+    if (changes) {
+        if (ask(write, CardFrameKind::GroupReport, bit, on, true))
+            return Ok;
+        if (!m_up)
+            return WriteTimeout; // the link went down: a read-back would only wait again
+    }
     // A write that changes nothing is not answered: read the word back after it.
     if (!changes)
         send(write);
