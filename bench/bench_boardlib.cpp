@@ -65,7 +65,7 @@ bool readExactly(int fd, char *buf, std::size_t n)
     return true;
 }
 
-Figures pingPong(int rounds)
+int loopbackListener(unsigned short &port)
 {
     const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
     sockaddr_in a{};
@@ -75,6 +75,30 @@ Figures pingPong(int rounds)
     ::listen(listener, 1);
     socklen_t len = sizeof a;
     ::getsockname(listener, reinterpret_cast<sockaddr *>(&a), &len);
+    port = ntohs(a.sin_port);
+    return listener;
+}
+
+int connectTo(unsigned short port)
+{
+    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
+    int one = 1;
+    ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(port);
+    if (::connect(s, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0) {
+        ::close(s);
+        return -1;
+    }
+    return s;
+}
+
+Figures pingPong(int rounds)
+{
+    unsigned short port = 0;
+    const int listener = loopbackListener(port);
 
     std::thread server([listener] {
         const int c = ::accept(listener, nullptr, nullptr);
@@ -88,10 +112,7 @@ Figures pingPong(int rounds)
         ::close(c);
     });
 
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    int one = 1;
-    ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    ::connect(s, reinterpret_cast<sockaddr *>(&a), sizeof a);
+    const int s = connectTo(port);
     char req[16] = {};
     char reply[17];
     std::vector<double> lat;
@@ -109,22 +130,6 @@ Figures pingPong(int rounds)
     server.join();
     ::close(listener);
     return summarise(lat, seconds);
-}
-
-int connectTo(unsigned short port)
-{
-    const int s = ::socket(AF_INET, SOCK_STREAM, 0);
-    int one = 1;
-    ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(port);
-    if (::connect(s, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0) {
-        ::close(s);
-        return -1;
-    }
-    return s;
 }
 
 // The board host alone: one command frame out, its card frame back, no library between.
@@ -192,20 +197,6 @@ Figures confirmedWrites(const std::string &port, int rounds)
     if (failures)
         std::printf("  (%d writes not confirmed)\n", failures);
     return summarise(lat, seconds);
-}
-
-int loopbackListener(unsigned short &port)
-{
-    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(listener, reinterpret_cast<sockaddr *>(&a), sizeof a);
-    ::listen(listener, 1);
-    socklen_t len = sizeof a;
-    ::getsockname(listener, reinterpret_cast<sockaddr *>(&a), &len);
-    port = ntohs(a.sin_port);
-    return listener;
 }
 
 #ifdef KAVRO_HAVE_LIBMODBUS

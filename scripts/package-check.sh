@@ -26,6 +26,20 @@ start_check() { # label program log
   fi
 }
 
+# Starts the four programs and the board host from a bin folder ("" for the path).
+start_all() { # label bindir logdir
+  local p bin=${2:+$2/}
+  for p in KAVROVirtualBoard_Net KAVROApp_Net KAVROApp_COM KAVROApp_PCIE; do
+    XDG_CONFIG_HOME="$3/config" start_check "$p ($1)" "$bin$p" "$3/$p.log"
+  done
+  local line
+  line=$(tail -f /dev/null | timeout 4 "${bin}kavro-board-host" --port 0 --no-udp | head -1 || true)
+  case "$line" in
+    listening*) echo "started: kavro-board-host ($1)" ;;
+    *) echo "FAILED to start: kavro-board-host ($1)"; failed=1 ;;
+  esac
+}
+
 # cmake --install into a prefix of its own: programs, catalogues and libraries, run from there.
 prefix=$(mktemp -d)
 cmake --install "$build" --prefix "$prefix" >/dev/null
@@ -38,8 +52,8 @@ for p in KAVROVirtualBoard_Net KAVROApp_Net KAVROApp_COM KAVROApp_PCIE; do
   if ldd "$prefix/bin/$p" | grep -q "libKAVRO.*$(realpath "$build")"; then
     echo "FAILED: $p takes its board library from the build tree"; failed=1
   fi
-  XDG_CONFIG_HOME="$prefix/config" start_check "$p (install prefix)" "$prefix/bin/$p" "$prefix/$p.log"
 done
+start_all "install prefix" "$prefix/bin" "$prefix"
 rm -rf "$prefix"
 
 (cd "$build" && cpack -G DEB >/dev/null)
@@ -47,15 +61,7 @@ deb=$(ls -t "$build"/kavro-toolset_*.deb | head -1)
 echo "package: $deb"
 root=$(mktemp -d)
 dpkg-deb -x "$deb" "$root"
-export XDG_CONFIG_HOME="$root/config"
-for p in KAVROVirtualBoard_Net KAVROApp_Net KAVROApp_COM KAVROApp_PCIE; do
-  start_check "$p (unpacked package)" "$root/usr/bin/$p" "$root/$p.log"
-done
-line=$(tail -f /dev/null | timeout 4 "$root/usr/bin/kavro-board-host" --port 0 --no-udp | head -1 || true)
-case "$line" in
-  listening*) echo "started: kavro-board-host ($line)" ;;
-  *) echo "FAILED to start: kavro-board-host"; failed=1 ;;
-esac
+start_all "unpacked package" "$root/usr/bin" "$root"
 rm -rf "$root"
 
 if [ "${KAVRO_PACKAGE_INSTALL:-}" = 1 ] || { [ "${CI:-}" = true ] && [ "$(id -u)" -eq 0 ]; }; then
@@ -64,21 +70,14 @@ if [ "${KAVRO_PACKAGE_INSTALL:-}" = 1 ] || { [ "${CI:-}" = true ] && [ "$(id -u)
   export DEBIAN_FRONTEND=noninteractive
   "${sudo_cmd[@]}" apt-get install -y -q "$(realpath "$deb")" >/dev/null
   echo "installed: $(dpkg-query -W -f='${Package} ${Version}' kavro-toolset)"
-  logs=$(mktemp -d)
-  export XDG_CONFIG_HOME="$logs/config"
   for p in KAVROVirtualBoard_Net KAVROApp_Net KAVROApp_COM KAVROApp_PCIE; do
-    desktop=/usr/share/applications/$p.desktop
-    icon=$(sed -n 's/^Icon=//p' "$desktop" 2>/dev/null || true)
+    icon=$(sed -n 's/^Icon=//p' "/usr/share/applications/$p.desktop" 2>/dev/null || true)
     if [ -z "$icon" ] || [ ! -f "/usr/share/icons/hicolor/48x48/apps/$icon.png" ]; then
       echo "FAILED: desktop entry or icon of $p"; failed=1
     fi
-    start_check "$p (installed, from the path)" "$p" "$logs/$p.log"
   done
-  line=$(tail -f /dev/null | timeout 4 kavro-board-host --port 0 --no-udp | head -1 || true)
-  case "$line" in
-    listening*) echo "started from the path: kavro-board-host" ;;
-    *) echo "FAILED to start from the path: kavro-board-host"; failed=1 ;;
-  esac
+  logs=$(mktemp -d)
+  start_all "installed, from the path" "" "$logs"
   "${sudo_cmd[@]}" apt-get purge -y -q kavro-toolset >/dev/null
   rm -rf "$logs"
 fi

@@ -1,8 +1,4 @@
 #include "mainwindow.h"
-#include "simpleprogressdialog.h"
-
-#include <atomic>
-#include <memory>
 
 #include <QApplication>
 #include <QIcon>
@@ -15,8 +11,7 @@ int main(int argc, char *argv[])
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/image/KVIO.ico")));
     QApplication::setApplicationVersion(QStringLiteral("6.25.301.1"));
 
-    qRegisterMetaType<std::shared_ptr<std::atomic<bool>>>("std::shared_ptr<std::atomic<bool>>");
-    qRegisterMetaType<SimpleProgressDialog *>("SimpleProgressDialog*");
+    registerSearchTypes();
 
     applySavedLanguage();
 

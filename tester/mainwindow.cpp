@@ -35,6 +35,12 @@ QStringList localIPv4Addresses()
     return list;
 }
 
+void registerSearchTypes()
+{
+    qRegisterMetaType<std::shared_ptr<std::atomic<bool>>>("std::shared_ptr<std::atomic<bool>>");
+    qRegisterMetaType<SimpleProgressDialog *>("SimpleProgressDialog*");
+}
+
 QString testerSettingsPath()
 {
     return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + QDir::separator() +

@@ -23,6 +23,9 @@ QStringList localIPv4Addresses();
 // main window exists.
 void applySavedLanguage();
 QString testerSettingsPath();
+// Registers the types that searches hand back to the window across threads; the start-up does
+// this before the main window exists.
+void registerSearchTypes();
 
 // The tester's window: a connection bar, a welcome page, and one card panel per open card in
 // tabs. What differs between the network, serial-port and PCIe builds comes from the build's

@@ -76,8 +76,7 @@ private slots:
     {
         QStandardPaths::setTestModeEnabled(true);
         QLoggingCategory::setFilterRules(QStringLiteral("kavro.board.debug=false"));
-        qRegisterMetaType<std::shared_ptr<std::atomic<bool>>>("std::shared_ptr<std::atomic<bool>>");
-        qRegisterMetaType<SimpleProgressDialog *>("SimpleProgressDialog*");
+        registerSearchTypes();
     }
 
     void clientsComeAndGo()

@@ -29,8 +29,7 @@ private slots:
         QStandardPaths::setTestModeEnabled(true);
         QFile::remove(testerSettingsPath());
         QCoreApplication::setApplicationVersion(QStringLiteral("6.25.301.1"));
-        qRegisterMetaType<std::shared_ptr<std::atomic<bool>>>("std::shared_ptr<std::atomic<bool>>");
-        qRegisterMetaType<SimpleProgressDialog *>("SimpleProgressDialog*");
+        registerSearchTypes();
         QSettings(testerSettingsPath(), QSettings::IniFormat)
             .setValue(QStringLiteral("Language/CurLan"), 1);
         applySavedLanguage();

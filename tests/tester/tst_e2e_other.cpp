@@ -35,8 +35,7 @@ private slots:
     {
         QStandardPaths::setTestModeEnabled(true);
         QCoreApplication::setApplicationVersion(QStringLiteral("6.25.301.1"));
-        qRegisterMetaType<std::shared_ptr<std::atomic<bool>>>("std::shared_ptr<std::atomic<bool>>");
-        qRegisterMetaType<SimpleProgressDialog *>("SimpleProgressDialog*");
+        registerSearchTypes();
         GQTranslatorManager::instance()->setLanguage(GQTranslatorManager::EN_US);
     }
 

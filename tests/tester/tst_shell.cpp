@@ -141,8 +141,7 @@ private slots:
     {
         QStandardPaths::setTestModeEnabled(true);
         QCoreApplication::setApplicationVersion(QStringLiteral("6.25.301.1"));
-        qRegisterMetaType<std::shared_ptr<std::atomic<bool>>>("std::shared_ptr<std::atomic<bool>>");
-        qRegisterMetaType<SimpleProgressDialog *>("SimpleProgressDialog*");
+        registerSearchTypes();
         // Discovery never leaves this machine in a test.
         DeviceManager::setDiscoveryTargetsForTest({{QHostAddress::LocalHost, 9}});
     }

@@ -44,8 +44,7 @@ private slots:
     {
         QStandardPaths::setTestModeEnabled(true);
         QFile::remove(testerSettingsPath());
-        qRegisterMetaType<std::shared_ptr<std::atomic<bool>>>("std::shared_ptr<std::atomic<bool>>");
-        qRegisterMetaType<SimpleProgressDialog *>("SimpleProgressDialog*");
+        registerSearchTypes();
         GQTranslatorManager::instance()->setLanguage(GQTranslatorManager::EN_US);
         setSerialPortsForTest([this] { return ports; });
     }
