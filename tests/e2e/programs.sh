@@ -25,6 +25,12 @@ printf '[Language]\nCurLan=1\n' >"$XDG_CONFIG_HOME/KAVROApp_Net/KAVRO.cfg"
 
 pids=()
 cleanup() {
+  local rc=$?
+  if [ "$rc" -ne 0 ]; then
+    for log in "$work"/*.log; do
+      [ -s "$log" ] && { echo "--- $(basename "$log")" >&2; tail -n 40 "$log" >&2; }
+    done
+  fi
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null || true; done
   [ -n "${XVFB_PID:-}" ] && kill "$XVFB_PID" 2>/dev/null || true
   rm -rf "$work"
