@@ -3,27 +3,30 @@
 //     plain TCP ping-pong of 16-byte requests and 17-byte replies (this machine's loopback
 //     ceiling) and a libmodbus write-coil plus read-coils pair (when libmodbus is installed);
 //  2. input-change latency: an input set on the host until the library's callback;
-//  3. a host with 30 clients: the frames each one receives, and the host's processor time.
+//  3. a host with 30 clients: the frames each one receives, and the host's processor time;
+//  4. idle hosts of 1, 16, 64 and 256 cards with one client each: processor time and memory;
+//  5. input-change latency on one card of a 64-card host;
+//  6. a 10-second flood from one client: the host's memory growth, frames sent and executed.
 // Prints figures and ratios; asserts nothing.
 #include "hostprocess.h"
+#include "kavro_iolb.h"
 #include "link/cardframereader.h"
 #include "link/commandframe.h"
-#include "kavro_iolb.h"
 
 #include <algorithm>
-#include <atomic>
-#include <condition_variable>
-#include <fstream>
-#include <mutex>
-#include <random>
-#include <sstream>
 #include <arpa/inet.h>
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <mutex>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <random>
+#include <sstream>
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
@@ -79,14 +82,14 @@ int loopbackListener(unsigned short &port)
     return listener;
 }
 
-int connectTo(unsigned short port)
+int connectTo(unsigned short port, std::uint32_t address = INADDR_LOOPBACK)
 {
     const int s = ::socket(AF_INET, SOCK_STREAM, 0);
     int one = 1;
     ::setsockopt(s, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     sockaddr_in a{};
     a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_addr.s_addr = htonl(address);
     a.sin_port = htons(port);
     if (::connect(s, reinterpret_cast<sockaddr *>(&a), sizeof a) != 0) {
         ::close(s);
@@ -258,7 +261,7 @@ Figures modbusPairs(int rounds)
 // An input set on the host (through its standard input) until the library's callback shows
 // it. The card scans its inputs every 6 ms, so the start of each sample is spread at random
 // over that period.
-Figures inputLatency(HostProcess &host, int samples)
+Figures inputLatency(HostProcess &host, int samples, const std::string &cardPrefix = "")
 {
     struct Seen
     {
@@ -291,9 +294,10 @@ Figures inputLatency(HostProcess &host, int samples)
         const bool on = i % 2 == 0;
         const std::uint32_t want = on ? 1u << 12 : 0u;
         const auto t0 = Clock::now();
-        host.setInput(12, on);
+        host.sendLine("in " + cardPrefix + "12" + (on ? " 1" : " 0"));
         std::unique_lock<std::mutex> lock(seen.mutex);
-        if (!seen.changed.wait_for(lock, std::chrono::seconds(1), [&] { return seen.in == want; })) {
+        if (!seen.changed.wait_for(lock, std::chrono::seconds(1),
+                                   [&] { return seen.in == want; })) {
             ++missed;
             continue;
         }
@@ -433,8 +437,181 @@ FanOut thirtyClients(HostProcess &host, int commands)
 
 } // namespace
 
+long residentKb(pid_t pid)
+{
+    std::ifstream f("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(f, line))
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::atol(line.c_str() + 6);
+    return 0;
+}
+
+std::string statPath(pid_t pid)
+{
+    return "/proc/" + std::to_string(pid) + "/stat";
+}
+
+// A host of n cards, card i on 127.0.0.1 + i, and one connected client per card.
+struct CardsHost
+{
+    explicit CardsHost(int n) : host(0, false, {"--cards", std::to_string(n)})
+    {
+        if (!host.started())
+            return;
+        ports.push_back(host.port());
+        for (int i = 1; i < n; ++i) {
+            const std::string line = host.waitForLineStarting("listening ");
+            ports.push_back(
+                static_cast<unsigned short>(std::atoi(line.substr(line.rfind(':') + 1).c_str())));
+        }
+        for (int i = 0; i < n; ++i) {
+            const int fd = connectTo(ports[std::size_t(i)], INADDR_LOOPBACK + std::uint32_t(i));
+            if (fd >= 0)
+                clients.push_back(fd);
+        }
+    }
+    ~CardsHost()
+    {
+        for (int fd : clients)
+            ::close(fd);
+    }
+    HostProcess host;
+    std::vector<unsigned short> ports;
+    std::vector<int> clients;
+};
+
+struct IdleFigures
+{
+    int cards = 0;
+    int clients = 0;
+    double cpuShare = 0;
+    long residentKb = 0;
+};
+
+IdleFigures idleHost(int cards, double seconds)
+{
+    CardsHost h(cards);
+    IdleFigures f;
+    f.cards = cards;
+    f.clients = int(h.clients.size());
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    const double cpu0 = cpuSeconds(statPath(h.host.pid()));
+    const auto t0 = Clock::now();
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
+    f.cpuShare = (cpuSeconds(statPath(h.host.pid())) - cpu0) / wall;
+    f.residentKb = residentKb(h.host.pid());
+    return f;
+}
+
+struct FloodFigures
+{
+    long sent = 0;
+    long answered = 0;
+    long executed = 0;
+    long growthKb = 0;
+    long peakGrowthKb = 0;
+};
+
+// One client sends read commands as fast as the card takes them and reads its answers, for
+// the given time; then it waits for every answer. Each executed command is answered by
+// exactly one read-back.
+FloodFigures flood(double seconds)
+{
+    using namespace kavro::link;
+    FloodFigures f;
+    HostProcess host;
+    const int fd = connectTo(host.port());
+    if (!host.started() || fd < 0)
+        return f;
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const long before = residentKb(host.pid());
+    CardFrameReader reader;
+    std::vector<std::uint8_t> out;
+    std::size_t outAt = 0;
+    char in[65536];
+    const auto end = Clock::now() + std::chrono::duration<double>(seconds);
+    auto lastSample = Clock::now();
+    std::uint32_t word = 0;
+    bool sending = true;
+    auto quietSince = Clock::now();
+    for (;;) {
+        const auto now = Clock::now();
+        if (sending && now >= end)
+            sending = false;
+        if (!sending && f.answered >= f.sent)
+            break;
+        if (!sending && now - quietSince > std::chrono::seconds(3))
+            break; // answers missing
+        if (sending && outAt == out.size()) {
+            out.clear();
+            outAt = 0;
+            for (int i = 0; i < 256; ++i) {
+                const auto w =
+                    CommandFrame::make(Command::ReadGroup, 0, 0, 0, std::uint8_t(++word)).encode();
+                out.insert(out.end(), w.begin(), w.end());
+            }
+        }
+        pollfd p{fd, short(POLLIN | (sending && outAt < out.size() ? POLLOUT : 0)), 0};
+        if (::poll(&p, 1, 100) <= 0)
+            continue;
+        if (p.revents & POLLOUT) {
+            const ssize_t n = ::send(fd, out.data() + outAt, out.size() - outAt, MSG_DONTWAIT);
+            if (n > 0) {
+                // Whole frames only count as sent.
+                const std::size_t before16 = outAt / 16;
+                outAt += std::size_t(n);
+                f.sent += long(outAt / 16 - before16);
+            }
+        }
+        if (p.revents & POLLIN) {
+            const ssize_t n = ::recv(fd, in, sizeof in, MSG_DONTWAIT);
+            if (n <= 0)
+                break;
+            reader.feed(reinterpret_cast<const std::uint8_t *>(in), std::size_t(n),
+                        [&](const CardFrame &frame) {
+                            if (frame.kind() == CardFrameKind::GroupReport) {
+                                ++f.answered;
+                                quietSince = Clock::now();
+                            }
+                        });
+        }
+        if (now - lastSample > std::chrono::milliseconds(200)) {
+            lastSample = now;
+            f.peakGrowthKb = std::max(f.peakGrowthKb, residentKb(host.pid()) - before);
+        }
+    }
+    // An unfinished frame at the end was never a command.
+    f.growthKb = residentKb(host.pid()) - before;
+    f.peakGrowthKb = std::max(f.peakGrowthKb, f.growthKb);
+    host.sendLine("stats 0");
+    const std::string stats = host.waitForLineStarting("stats 0 ", std::chrono::seconds(10));
+    const auto at = stats.find("received ");
+    if (at != std::string::npos)
+        f.executed = std::atol(stats.c_str() + at + 9) / 16;
+    ::close(fd);
+    return f;
+}
+
+void printFlood(double seconds)
+{
+    std::printf("\n== 6. one client floods one card for %.0f s ==\n", seconds);
+    const FloodFigures f = flood(seconds);
+    std::printf("frames sent %ld, executed %ld, answered %ld (%s)\n", f.sent, f.executed,
+                f.answered,
+                f.sent == f.executed && f.sent == f.answered ? "none lost" : "MISMATCH");
+    std::printf("host memory growth: %.1f MB at the end, %.1f MB at most\n",
+                double(f.growthKb) / 1024, double(f.peakGrowthKb) / 1024);
+}
+
 int main(int argc, char **argv)
 {
+    // "flood SECONDS" runs the last part alone.
+    if (argc > 2 && std::string(argv[1]) == "flood") {
+        printFlood(std::atof(argv[2]));
+        return 0;
+    }
     const int rounds = argc > 1 ? std::atoi(argv[1]) : 5000;
     HostProcess host;
     if (!host.started()) {
@@ -480,9 +657,39 @@ int main(int argc, char **argv)
     std::printf("%d commands in %.2f s: every client received %ld to %ld frames (%s)\n",
                 fan.commands, fan.seconds, fan.minFrames, fan.maxFrames,
                 fan.minFrames == fan.maxFrames && fan.minFrames >= fan.commands ? "none lost"
-                                                                                 : "LOST FRAMES");
-    std::printf("host processor time: %.0f%% of one core, of which %.0f%% on its event thread "
-                "(the firmware loop keeps one core busy by design)\n",
+                                                                                : "LOST FRAMES");
+    std::printf("host processor time: %.0f%% of one core, of which %.0f%% on its event thread\n",
                 fan.hostCpu * 100, fan.eventCpu * 100);
+
+    std::printf("\n== 4. idle hosts, one client on each card, 10 s each ==\n");
+    std::printf("%8s %8s %14s %12s\n", "cards", "clients", "cpu % of core", "memory MB");
+    long oneCardKb = 0;
+    for (int cards : {1, 16, 64, 256}) {
+        const IdleFigures f = idleHost(cards, 10.0);
+        if (cards == 1)
+            oneCardKb = f.residentKb;
+        std::printf("%8d %8d %14.2f %12.1f", f.cards, f.clients, f.cpuShare * 100,
+                    double(f.residentKb) / 1024);
+        if (cards > 1)
+            std::printf("   (%.1f KB per card beyond the first)",
+                        double(f.residentKb - oneCardKb) / double(cards - 1));
+        std::printf("\n");
+    }
+
+    std::printf("\n== 5. input-change latency on card 0 of a 64-card host ==\n");
+    {
+        CardsHost many(64);
+        const Figures f = inputLatency(many.host, 300, "0 ");
+        std::printf("p50 %.2f ms, p99 %.2f ms (%zu clients connected; input scan every 6 ms)\n",
+                    f.p50us / 1000, f.p99us / 1000, many.clients.size());
+    }
+
+    std::printf("\n== 6. one client floods one card for 10 s ==\n");
+    const FloodFigures f = flood(10.0);
+    std::printf("frames sent %ld, executed %ld, answered %ld (%s)\n", f.sent, f.executed,
+                f.answered,
+                f.sent == f.executed && f.sent == f.answered ? "none lost" : "MISMATCH");
+    std::printf("host memory growth: %.1f MB at the end, %.1f MB at most\n",
+                double(f.growthKb) / 1024, double(f.peakGrowthKb) / 1024);
     return 0;
 }

@@ -2,7 +2,7 @@
 #include "link/cardframe.h"
 #include "link/cardframereader.h"
 #include "link/commandframe.h"
-#include "virtualboard/firmware/firmwareengine.h"
+#include "firmware/firmwareengine.h"
 
 #include <benchmark/benchmark.h>
 #include <vector>

@@ -1,5 +1,6 @@
 #include "firmwareengine.h"
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -63,13 +64,18 @@ void FirmwareEngine::runLoop(const std::atomic<bool> &stop)
 void FirmwareEngine::pass(std::uint64_t elapsedNs)
 {
     // A late loop catches up one tick per pass.
-    if (elapsedNs >= nextTickNs_) {
+    runPass(elapsedNs >= nextTickNs_, true);
+}
+
+void FirmwareEngine::runPass(bool doTick, bool takeByte)
+{
+    if (doTick) {
         tick();
         nextTickNs_ += TickNs;
     }
 
     std::uint8_t byte;
-    if (rx_.pop(byte)) {
+    if (takeByte && rx_.pop(byte)) {
         if (window_.push(byte) == link::CommandWindow::Result::Command) {
             statusCode_ = link::status::Accepted;
             execute(window_.command());
@@ -113,6 +119,101 @@ void FirmwareEngine::pass(std::uint64_t elapsedNs)
         sendPulserStatus(0);
         heartbeatMs_ = 0;
     }
+}
+
+void FirmwareEngine::advanceTo(std::uint64_t nowNs)
+{
+    // After a start the first pass takes the milliseconds counted before it at once.
+    if (lastMs_ != msCount_)
+        runPass(false, false);
+    while (nextTickNs_ <= nowNs) {
+        const std::uint64_t due = (nowNs - nextTickNs_) / TickNs + 1;
+        const std::uint64_t quiet = quietTicks();
+        if (quiet > 0) {
+            skipQuietTicks(quiet < due ? quiet : due);
+            continue;
+        }
+        runPass(true, false);
+        // A pulser's edge is reported by the pass after the one that made it; the spinning
+        // loop runs that pass long before the next tick.
+        if (reportPending())
+            runPass(false, false);
+    }
+    // The bytes arrived now, after every tick due: take them all, one per pass.
+    while (rx_.pendingBytes() > 0)
+        runPass(false, true);
+    if (reportPending())
+        runPass(false, false);
+}
+
+bool FirmwareEngine::reportPending() const
+{
+    for (int g = 0; g < GroupCount; ++g)
+        if (inputWord_[g] != reportedInput_[g] || outputWord_[g] != reportedOutput_[g])
+            return true;
+    return false;
+}
+
+// Ticks that can pass without anything a client or the outputs could see: no frame, no edge,
+// no scan that could find a change. Each of them would only count time.
+std::uint64_t FirmwareEngine::quietTicks() const
+{
+    if (inputsDirty_ || lastMs_ != msCount_ || rx_.pendingBytes() > 0 || reportPending())
+        return 0;
+    // Millisecond steps before the heartbeat's, and never across a wrap of msCount.
+    std::uint32_t steps =
+        heartbeatMs_ < HeartbeatMs ? std::uint32_t(HeartbeatMs - 1 - heartbeatMs_) : 0;
+    if (0xFFFFFFFFu - msCount_ < steps)
+        steps = 0xFFFFFFFFu - msCount_;
+    if (const std::uint32_t toPhaseEnd = pulsers_.msToNextPhaseEnd(); toPhaseEnd > 0)
+        steps = std::min(steps, toPhaseEnd - 1);
+    // t ticks make (halfTicks + t) / 2 steps.
+    std::uint64_t ticks = 2 * std::uint64_t(steps) + 1 - halfTicks_;
+    if (delayOffTicks_ < DelayOffIdle)
+        ticks = std::min<std::uint64_t>(ticks, delayOffTicks_ < 199 ? 199 - delayOffTicks_ : 0);
+    return ticks;
+}
+
+void FirmwareEngine::skipQuietTicks(std::uint64_t ticks)
+{
+    const std::uint64_t halves = halfTicks_ + ticks;
+    const auto steps = std::uint32_t(halves / 2);
+    halfTicks_ = std::uint32_t(halves % 2);
+    if (delayOffTicks_ < DelayOffIdle)
+        delayOffTicks_ += std::uint32_t(ticks);
+    msCount_ += steps;
+    lastMs_ = msCount_;
+    heartbeatMs_ = std::uint16_t(heartbeatMs_ + steps);
+    // Every scan in between reads the inputs the last one read.
+    scanMs_ = std::uint8_t((scanMs_ + steps) % ScanMs);
+    pulsers_.advanceWithinPhase(steps);
+    nextTickNs_ += ticks * TickNs;
+}
+
+// Elapsed time of the tick that makes the given number of millisecond steps from now.
+std::uint64_t FirmwareEngine::tickTimeOfMsStep(std::uint32_t steps) const
+{
+    const std::uint64_t ticks = 2 * std::uint64_t(steps) - halfTicks_;
+    return nextTickNs_ + (ticks - 1) * TickNs;
+}
+
+std::uint64_t FirmwareEngine::nextDeadlineNs() const
+{
+    if (lastMs_ != msCount_ || rx_.pendingBytes() > 0 || reportPending())
+        return 0;
+    const std::uint32_t toHeartbeat =
+        heartbeatMs_ < HeartbeatMs ? std::uint32_t(HeartbeatMs - heartbeatMs_) : 1;
+    std::uint64_t deadline = tickTimeOfMsStep(toHeartbeat);
+    if (inputsDirty_)
+        deadline = std::min(deadline, tickTimeOfMsStep(std::uint32_t(ScanMs - scanMs_)));
+    if (const std::uint32_t toPhaseEnd = pulsers_.msToNextPhaseEnd(); toPhaseEnd > 0)
+        deadline = std::min(deadline, tickTimeOfMsStep(toPhaseEnd));
+    if (delayOffTicks_ < DelayOffIdle && delayOffLimit_ > delayOffUnits_) {
+        const std::uint64_t ticks = std::uint64_t(200 - delayOffTicks_) +
+                                    200 * std::uint64_t(delayOffLimit_ - delayOffUnits_ - 1);
+        deadline = std::min(deadline, nextTickNs_ + (ticks - 1) * TickNs);
+    }
+    return deadline;
 }
 
 void FirmwareEngine::tick()
@@ -225,6 +326,7 @@ void FirmwareEngine::execute(const CommandFrame &cmd)
 
 void FirmwareEngine::scanInputs(int group)
 {
+    inputsDirty_ = false;
     std::uint32_t word = 0;
     for (int n = 0; n < inputBits_[group]; ++n)
         if (port_.GetInBitLevel(std::uint8_t(group), std::uint8_t(n)))

@@ -20,6 +20,12 @@ namespace kavro::firmware {
 // of the loop is a function of the elapsed time it is given, so tests drive it with their own
 // clock; runFirmware() is the real loop on the monotonic clock.
 //
+// Two drivers run it. The spinning loop (runLoop) makes passes as fast as it can, as the
+// desktop board does. An event driver calls advanceTo() when bytes arrive, when inputs change
+// and at nextDeadlineNs(), and sleeps in between: the passes it runs are the ones the spinning
+// loop would have run, so the frames are the same, in the same order, with the same sequence
+// numbers; only stretches in which nothing can be seen are taken in one step.
+//
 // Threads: ReciveData() is the only call for the producer thread; everything else belongs to
 // the thread that runs the firmware (or to anyone while it is stopped).
 class FirmwareEngine
@@ -36,6 +42,7 @@ public:
     // Producer side: every byte is kept, in order, however large the delivery.
     void ReciveData(const std::uint8_t *data, std::size_t size);
     std::uint64_t pendingBytes() const { return rx_.pendingBytes(); }
+    std::uint64_t intakeHighWater() const { return rx_.highWater(); }
 
     // Start-up: scan inputs, show the kept outputs, send the restart report, empty the intake.
     void start();
@@ -45,6 +52,17 @@ public:
     void runFirmware(const std::atomic<bool> &stop);
     // Passes on the monotonic clock with a yield each, until stop is set.
     void runLoop(const std::atomic<bool> &stop);
+
+    // Event driver: runs the passes due by nowNs (elapsed since start()), ticks first, then
+    // takes every received byte, one per pass.
+    void advanceTo(std::uint64_t nowNs);
+    // Elapsed time at which the card next acts by itself (heartbeat, delayed switch-off, a
+    // pulser phase, the input scan after noteInputsChanged()), if no byte arrives before. 0
+    // means at once.
+    std::uint64_t nextDeadlineNs() const;
+    // The event driver's promise: inputs read the same as at the last scan unless this is
+    // called. The spinning loop needs no such promise, as it never skips a scan.
+    void noteInputsChanged() { inputsDirty_ = true; }
 
     // Views for the firmware thread, or for anyone while the firmware is stopped.
     std::uint32_t inputWord() const { return inputWord_[0]; }
@@ -56,6 +74,11 @@ public:
     const PulserBank &pulsers() const { return pulsers_; }
 
 private:
+    void runPass(bool doTick, bool takeByte);
+    bool reportPending() const;
+    std::uint64_t quietTicks() const;
+    void skipQuietTicks(std::uint64_t ticks);
+    std::uint64_t tickTimeOfMsStep(std::uint32_t steps) const;
     void tick();
     void execute(const link::CommandFrame &cmd);
     void scanInputs(int group);
@@ -93,6 +116,7 @@ private:
     std::uint16_t heartbeatMs_ = 0;
     std::uint8_t scanMs_ = 0;
     bool scanDue_ = false;
+    bool inputsDirty_ = true;
     std::uint32_t delayOffTicks_ = DelayOffIdle;
     std::uint32_t delayOffUnits_ = 0;
     std::uint32_t delayOffLimit_ = 0;

@@ -118,6 +118,53 @@ void PulserBank::stopAllPulsers()
         p.running = 0;
 }
 
+std::uint32_t PulserBank::msToNextPhaseEnd() const
+{
+    std::uint32_t soonest = 0;
+    for (const Pulser &p : pulsers_) {
+        if (p.running != 1)
+            continue;
+        std::uint32_t limit = 0;
+        std::uint32_t elapsed = 0;
+        switch (p.phase) {
+        case Pulser::PhaseDelay:
+            limit = p.startDelayMs;
+            elapsed = p.delayElapsed;
+            break;
+        case Pulser::PhaseSet:
+            limit = p.setTimeMs;
+            elapsed = p.setElapsed;
+            break;
+        case Pulser::PhaseClear:
+            limit = p.clearTimeMs;
+            elapsed = p.clearElapsed;
+            break;
+        default:
+            // A phase this bank never sets: step it every millisecond.
+            return 1;
+        }
+        const std::uint32_t left = limit > elapsed ? limit - elapsed : 1;
+        if (soonest == 0 || left < soonest)
+            soonest = left;
+    }
+    return soonest;
+}
+
+void PulserBank::advanceWithinPhase(std::uint32_t elapsedMs)
+{
+    const auto step = std::uint16_t(elapsedMs);
+    for (Pulser &p : pulsers_) {
+        if (p.running != 1)
+            continue;
+        if (p.phase == Pulser::PhaseDelay)
+            p.delayElapsed = addSaturated(p.delayElapsed, step);
+        else if (p.phase == Pulser::PhaseSet)
+            p.setElapsed = addSaturated(p.setElapsed, step);
+        else if (p.phase == Pulser::PhaseClear)
+            p.clearElapsed = addSaturated(p.clearElapsed, step);
+    }
+}
+
 std::array<std::uint8_t, PulserBank::Count> PulserBank::runningFlags() const
 {
     std::array<std::uint8_t, Count> flags{};

@@ -44,6 +44,13 @@ public:
     // Command 16: all idle, outputs as they are.
     void stopAllPulsers();
 
+    // For a driver that sleeps between events: milliseconds until the first running pulser
+    // ends its phase (at least 1), or 0 when none runs.
+    std::uint32_t msToNextPhaseEnd() const;
+    // Moves every running pulser on by elapsedMs that end no phase (fewer than
+    // msToNextPhaseEnd()); the same as that many one-millisecond steps.
+    void advanceWithinPhase(std::uint32_t elapsedMs);
+
     std::array<std::uint8_t, Count> runningFlags() const;
     const Pulser &pulser(int n) const { return pulsers_[std::size_t(n)]; }
 

@@ -43,6 +43,8 @@ void RxQueue::push(const std::uint8_t *data, std::size_t size)
     pushed_.store(pushed_.load(std::memory_order_relaxed) + size, std::memory_order_relaxed);
     tail_->next.store(chunk, std::memory_order_release);
     tail_ = chunk;
+    if (const std::uint64_t pending = pendingBytes(); pending > highWater())
+        highWater_.store(pending, std::memory_order_relaxed);
 }
 
 bool RxQueue::advance()

@@ -31,6 +31,8 @@ public:
 
     // Bytes pushed and not yet taken; exact when both sides are idle.
     std::uint64_t pendingBytes() const;
+    // The most bytes ever pending just after a push.
+    std::uint64_t highWater() const { return highWater_.load(std::memory_order_relaxed); }
 
 private:
     struct Chunk
@@ -47,6 +49,7 @@ private:
     Chunk *tail_;
     Chunk *oldest_;
     std::atomic<std::uint64_t> pushed_{0};
+    std::atomic<std::uint64_t> highWater_{0};
 
     // Consumer side.
     Chunk *head_;

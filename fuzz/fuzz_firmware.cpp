@@ -5,7 +5,7 @@
 // send only frames a client can read, and consume every byte it was given.
 #include "link/cardframereader.h"
 #include "link/commandframe.h"
-#include "virtualboard/firmware/firmwareengine.h"
+#include "firmware/firmwareengine.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -2,7 +2,8 @@
 # Builds a libFuzzer target with clang under address and undefined-behaviour sanitizers and
 # runs it. Usage: bash scripts/fuzz.sh [seconds] [target]
 #   targets: fuzz_firmware (the card's intake and engine, default), fuzz_cardsession (the
-#   library's parsing of card frames)
+#   library's parsing of card frames), fuzz_discovery (the card's answers to UDP configuration
+#   requests)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds="${1:-600}"

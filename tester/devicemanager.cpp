@@ -1,13 +1,20 @@
 #include "devicemanager.h"
 
+#include "discovery/inforeply.h"
+#include "discovery/protocol.h"
+
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <stdexcept>
+#include <string>
+#include <string_view>
 
 #include <QDebug>
 #include <QElapsedTimer>
 #include <QNetworkDatagram>
+#include <QTextCodec>
 #include <QUdpSocket>
 
 namespace {
@@ -21,6 +28,14 @@ std::unique_ptr<DeviceManager> theInstance;
 QDateTime now()
 {
     return clockOverride ? clockOverride() : QDateTime::currentDateTime();
+}
+
+// A field of a text decoded once already (MIB 106 is UTF-8): a byte-order mark at its start is
+// part of it.
+QString fieldText(const std::string &field)
+{
+    QTextCodec::ConverterState state(QTextCodec::IgnoreHeader);
+    return QTextCodec::codecForMib(106)->toUnicode(field.data(), int(field.size()), &state);
 }
 
 } // namespace
@@ -81,7 +96,8 @@ std::vector<DeviceInfo> DeviceManager::discoverDevices(int timeoutMs)
     std::vector<DeviceInfo> result;
     std::map<QString, DeviceInfo> collected;
 
-    const QByteArray request = QStringLiteral("CMD:GET_INFO;").toUtf8();
+    const QByteArray request(kavro::discovery::kDiscoveryRequest.data(),
+                             int(kavro::discovery::kDiscoveryRequest.size()));
     const QList<Target> targets =
         targetsOverride.isEmpty()
             ? QList<Target>{{QHostAddress(QHostAddress::Broadcast), DiscoveryPort}}
@@ -95,15 +111,19 @@ std::vector<DeviceInfo> DeviceManager::discoverDevices(int timeoutMs)
         if (socket->waitForReadyRead(100)) {
             while (socket->hasPendingDatagrams()) {
                 const QNetworkDatagram datagram = socket->receiveDatagram();
-                const QStringList parts =
-                    QString::fromUtf8(datagram.data()).split(QLatin1Char(';'));
-                if (parts.size() < 5 || parts[0] != QLatin1String("RESP:INFO"))
+                // Read as UTF-8 text the way the client always has (up to a NUL, without a
+                // byte-order mark, bad bytes replaced), then parsed as text.
+                const QByteArray text = QString::fromUtf8(datagram.data()).toUtf8();
+                const std::optional<kavro::discovery::InfoReply> reply =
+                    kavro::discovery::parseInfoReply(
+                        std::string_view(text.constData(), std::size_t(text.size())));
+                if (!reply)
                     continue;
                 DeviceInfo info;
-                info.mac = parts[1];
-                info.ip = parts[2];
-                info.subnetMask = parts[3];
-                info.gateway = parts[4];
+                info.mac = fieldText(reply->mac);
+                info.ip = fieldText(reply->ip);
+                info.subnetMask = fieldText(reply->subnetMask);
+                info.gateway = fieldText(reply->gateway);
                 info.port = DiscoveryPort;
                 info.online = true;
                 info.lastSeen = now();

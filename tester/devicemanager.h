@@ -1,6 +1,7 @@
 #pragma once
 
 #include "deviceinfo.h"
+#include "discovery/protocol.h"
 
 #include <functional>
 #include <mutex>
@@ -22,7 +23,7 @@ class DeviceManager : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr quint16 DiscoveryPort = 23456;
+    static constexpr quint16 DiscoveryPort = kavro::discovery::kDiscoveryPort;
     static constexpr int StaleSeconds = 300;
 
     // The one manager of the process, made on first use; throws when its socket cannot bind,

@@ -1,31 +1,40 @@
 #include "boardhost.h"
 
+#include "firmware/cardlevels.h"
 #include "mcu.h"
 #include "mcudevice.h"
 #include "tcpserver.h"
 
+class BoardHost::Levels : public kavro::firmware::CardLevels
+{
+public:
+    explicit Levels(BoardHost *owner) : host(owner) {}
+    // Frames travel through the MCU's own signal.
+    void SendBuf(kavro::link::CardWireFrame) override {}
+
+protected:
+    void outputChanged(int bit, bool on) override { emit host->outputChanged(bit, on); }
+
+private:
+    BoardHost *host;
+};
+
 BoardHost::BoardHost(QObject *parent)
     : QObject(parent), m_server(new TcpServer(this)),
-      m_device(new MCUDevice(generateMac(), QString(), QString(), QString(), 23456, this))
+      m_device(new MCUDevice(generateMac(), QString(), QString(), QString(), 23456, this)),
+      m_levels(std::make_unique<Levels>(this))
 {
     MCU *mcu = MCU::instance();
     connect(m_server, &TcpServer::dataReceived, mcu, &MCU::ReciveData);
+    m_server->setIntakeLimit([mcu] { return mcu->pendingBytes(); }, MCU::IntakeBound);
     connect(mcu, &MCU::SendBuf, this,
             [this](const QByteArray &frame) { m_server->broadcast(frame); });
     connect(mcu, &MCU::SetOutBitLevel, this, [this](uchar group, uchar nBit, bool bH) {
-        if (group != 0 || nBit >= 32)
-            return;
-        const bool on = !bH;
-        if (m_outputs[nBit] != on) {
-            m_outputs[nBit] = on;
-            emit outputChanged(nBit, on);
-        }
+        m_levels->SetOutBitLevel(group, nBit, bH);
     });
     connect(
         mcu, &MCU::GetInBitLevel, this,
-        [this](uchar group, uchar nBit) {
-            return group == 0 && nBit < 32 && m_inputs[nBit].load(std::memory_order_relaxed);
-        },
+        [this](uchar group, uchar nBit) { return m_levels->GetInBitLevel(group, nBit); },
         Qt::DirectConnection);
 }
 
@@ -71,11 +80,10 @@ bool BoardHost::udpRunning() const
 
 void BoardHost::setInput(int bit, bool on)
 {
-    if (bit >= 0 && bit < 32)
-        m_inputs[std::size_t(bit)].store(on ? 1 : 0, std::memory_order_relaxed);
+    m_levels->setInput(bit, on);
 }
 
 bool BoardHost::output(int bit) const
 {
-    return bit >= 0 && bit < 32 && m_outputs[std::size_t(bit)];
+    return m_levels->output(bit);
 }

@@ -1,8 +1,6 @@
 #pragma once
 
-#include <array>
-#include <atomic>
-#include <cstdint>
+#include <memory>
 
 #include <QObject>
 #include <QString>
@@ -10,9 +8,9 @@
 class MCUDevice;
 class TcpServer;
 
-// A simulated card without a window: the same TCP link, firmware thread and UDP responder as
-// the desktop board, with inputs set and outputs read through calls and a signal. One per
-// process, as the firmware is.
+// The desktop board's services without a window: the same TCP link, spinning firmware thread
+// and UDP responder, with inputs set and outputs read through calls and a signal, for tests of
+// those services. One per process, as the firmware is.
 class BoardHost : public QObject
 {
     Q_OBJECT
@@ -36,10 +34,12 @@ signals:
     void outputChanged(int bit, bool on);
 
 private:
+    class Levels;
+
     TcpServer *m_server;
     MCUDevice *m_device;
     bool m_open = false;
-    // Written on this thread, read by the firmware thread: one byte each, no lock.
-    std::array<std::atomic<std::uint8_t>, 32> m_inputs{};
-    std::array<bool, 32> m_outputs{};
+    // Inputs are set on this thread and read by the firmware thread (an atomic word); outputs
+    // are shown on this thread.
+    std::unique_ptr<Levels> m_levels;
 };

@@ -82,6 +82,7 @@ MainWindow::MainWindow(QWidget *parent)
 
     MCU *mcu = MCU::instance();
     connect(m_tcpServer, &TcpServer::dataReceived, mcu, &MCU::ReciveData);
+    m_tcpServer->setIntakeLimit([mcu] { return mcu->pendingBytes(); }, MCU::IntakeBound);
     connect(mcu, &MCU::SetOutBitLevel, this, [this](uchar group, uchar nBit, bool bH) {
         if (group >= GroupCount || nBit >= ChannelsPerGroup)
             return;

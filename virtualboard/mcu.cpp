@@ -1,6 +1,6 @@
 #include "mcu.h"
 
-#include "virtualboard/firmware/firmwareengine.h"
+#include "firmware/firmwareengine.h"
 #include "worker.h"
 
 // Turns the engine's calls into the MCU's signals. The frame is copied into the byte array
@@ -83,6 +83,11 @@ void MCU::runFirmware()
 quint64 MCU::pendingBytes() const
 {
     return engine->pendingBytes();
+}
+
+quint64 MCU::intakeHighWater() const
+{
+    return engine->intakeHighWater();
 }
 
 void MCU::ReciveData(const QByteArray &data)

@@ -39,8 +39,11 @@ public:
 
     // How many times the loop has run since the process started.
     quint64 firmwareRuns() const { return runs.load(); }
-    // Received bytes the card has not consumed yet.
+    // Received bytes the card has not consumed yet, and how many it may hold: past the bound
+    // the link stops reading its sockets until the card has caught up.
     quint64 pendingBytes() const;
+    quint64 intakeHighWater() const;
+    static constexpr quint64 IntakeBound = 64 * 1024;
 
 signals:
     void SetOutBitLevel(uchar group, uchar nBit, bool bH);

@@ -9,7 +9,8 @@
 #include <QString>
 
 // A MAC for a new virtual board: "02:DE:" followed by two random bytes interleaved with the
-// two low bytes of the current time in milliseconds (R1:T1:R2:T0), upper-case hexadecimal.
+// two low bytes of the current time in milliseconds (R1:T1:R2:T0), upper-case hexadecimal;
+// kavro::discovery::generateMac for callers that speak Qt.
 QString generateMac();
 
 // The card's UDP configuration service: answers discovery and the four set commands on the

@@ -5,10 +5,30 @@
 #include <QHostAddress>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
-TcpServer::TcpServer(QObject *parent) : QObject(parent), server(new QTcpServer(this))
+namespace {
+
+// What Qt may buffer per client beyond the card's intake; past it Qt leaves the bytes to the
+// system's socket and TCP's flow control.
+constexpr qint64 kSocketReadBuffer = 16 * 1024;
+
+} // namespace
+
+TcpServer::TcpServer(QObject *parent)
+    : QObject(parent), server(new QTcpServer(this)), heldBackTimer(new QTimer(this))
 {
     connect(server, &QTcpServer::newConnection, this, &TcpServer::handleNewConnection);
+    // While bytes wait for room, look again every millisecond: the card consumes about a
+    // frame in that time, and no signal tells when it has.
+    heldBackTimer->setInterval(1);
+    connect(heldBackTimer, &QTimer::timeout, this, &TcpServer::readHeldBack);
+}
+
+void TcpServer::setIntakeLimit(std::function<quint64()> pendingBytes, quint64 bound)
+{
+    intakePending = std::move(pendingBytes);
+    intakeBound = bound;
 }
 
 TcpServer::~TcpServer()
@@ -52,6 +72,8 @@ void TcpServer::handleNewConnection()
         return;
     // Card frames are small and answer commands: send them at once.
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    if (intakePending)
+        socket->setReadBufferSize(kSocketReadBuffer);
     connect(socket, &QTcpSocket::readyRead, this, &TcpServer::handleReadyRead);
     connect(socket, &QTcpSocket::disconnected, this, &TcpServer::handleDisconnected);
     connect(socket, &QAbstractSocket::errorOccurred, this, &TcpServer::handleError);
@@ -67,12 +89,45 @@ void TcpServer::handleReadyRead()
     auto *socket = qobject_cast<QTcpSocket *>(sender());
     if (!socket)
         return;
-    const QByteArray data = socket->readAll();
+    readFrom(socket);
+}
+
+void TcpServer::readFrom(QTcpSocket *socket)
+{
+    QByteArray data;
+    if (intakePending) {
+        const quint64 pending = intakePending();
+        const quint64 room = pending < intakeBound ? intakeBound - pending : 0;
+        data = socket->read(qint64(qMin<quint64>(room, quint64(socket->bytesAvailable()))));
+        if (socket->bytesAvailable() > 0 && !heldBackTimer->isActive())
+            heldBackTimer->start();
+    } else {
+        data = socket->readAll();
+    }
+    if (data.isEmpty())
+        return;
     emit dataReceived(data);
     qCDebug(boardLog) << "Received data from"
                       << socket->peerAddress().toString() + ":" +
                              QString::number(socket->peerPort()) + ":" +
                              QString::fromLatin1(data.toHex(' '));
+}
+
+// Clients whose bytes waited for room take turns, so one that floods delays another by no
+// more than the card takes to drain one bound.
+void TcpServer::readHeldBack()
+{
+    bool waiting = false;
+    const int n = clients.size();
+    for (int i = 0; i < n; ++i) {
+        QTcpSocket *socket = clients.at((nextHeldBack + i) % n);
+        if (socket->bytesAvailable() > 0)
+            readFrom(socket);
+        waiting = waiting || socket->bytesAvailable() > 0;
+    }
+    nextHeldBack = n > 0 ? (nextHeldBack + 1) % n : 0;
+    if (!waiting)
+        heldBackTimer->stop();
 }
 
 void TcpServer::handleDisconnected()

@@ -6,11 +6,18 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 class QTcpServer;
+class QTimer;
 class QTcpSocket;
 
 // The board link's TCP side: accepts any number of clients, hands every received byte on with
 // dataReceived and writes every card frame to all clients. Lives on the GUI thread.
+//
+// With an intake limit, bytes are read only while the card holds fewer than the bound
+// unconsumed; the rest waits in the socket, where TCP holds the sender back, and is read as
+// the card drains. Nothing is dropped, and a client that floods waits its turn with the others.
 class TcpServer : public QObject
 {
     Q_OBJECT
@@ -27,6 +34,9 @@ public:
     quint16 serverPort() const;
     int clientCount() const { return clients.size(); }
 
+    // pendingBytes tells how many received bytes the card has not consumed yet.
+    void setIntakeLimit(std::function<quint64()> pendingBytes, quint64 bound);
+
 signals:
     void dataReceived(QByteArray data);
     void errorOccurred(QString error);
@@ -42,6 +52,13 @@ private slots:
     void handleError(QAbstractSocket::SocketError socketError);
 
 private:
+    void readFrom(QTcpSocket *socket);
+    void readHeldBack();
+
     QTcpServer *server;
     QList<QTcpSocket *> clients;
+    std::function<quint64()> intakePending;
+    quint64 intakeBound = 0;
+    QTimer *heldBackTimer = nullptr;
+    int nextHeldBack = 0;
 };

@@ -7,10 +7,11 @@ namespace kavro::boardlib {
 
 BoardLibrary &library()
 {
-    // The cards first, so that they outlive the library's sessions at exit.
-    SimulatedCards &cards = SimulatedCards::instance();
+    // The cards first, so that they outlive the library's sessions at exit. They are the
+    // library's, as its sessions are: the C interface is process-wide.
+    static SimulatedCards cards;
     static BoardLibrary instance(
-        [&cards](const std::string &text, unsigned short comno) -> std::unique_ptr<Transport> {
+        [](const std::string &text, unsigned short comno) -> std::unique_ptr<Transport> {
             return text == "PCIE" ? cards.transport(comno) : nullptr;
         });
     return instance;

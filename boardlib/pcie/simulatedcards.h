@@ -2,27 +2,31 @@
 
 #include "boardlib/core/transport.h"
 
-#include <atomic>
-#include <condition_variable>
+#include <asio/executor_work_guard.hpp>
+#include <asio/io_context.hpp>
+#include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <set>
-#include <string>
 #include <thread>
+
+namespace kavro::sim {
+class SimCard;
+}
 
 namespace kavro::boardlib {
 
-class SimulatedCard;
-
-// The PCIe stand-in's cards: one simulated card per present card number, each a firmware
-// engine whose outputs drive its own inputs (output n to input n). One thread of the library
-// runs the engines of all open cards; a card keeps its state while it is closed.
+// The PCIe stand-in's cards: one simulated card per present card number, each the same
+// event-driven card as the board host's, with its outputs wired to its own inputs (output n
+// to input n). One thread of the library runs all of them and costs nothing while they are
+// idle; a card keeps its state while it is closed.
 class SimulatedCards
 {
 public:
-    static SimulatedCards &instance();
+    SimulatedCards();
     ~SimulatedCards();
+    SimulatedCards(const SimulatedCards &) = delete;
+    SimulatedCards &operator=(const SimulatedCards &) = delete;
 
     // The card numbers present: KAVRO_PCIE_CARDS, for example "0,2"; "0" when unset.
     static std::set<int> presentCards(const char *setting);
@@ -30,22 +34,15 @@ public:
     // A transport to card comno, or null when no such card is present.
     std::unique_ptr<Transport> transport(unsigned short comno);
 
-    // Used by the transports.
-    void activate(SimulatedCard *card, Transport::Listener *listener);
-    void deactivate(SimulatedCard *card);
+    // Runs fn on the cards' thread and waits for it; at once when already there.
+    void runOnCardThread(const std::function<void()> &fn);
+    asio::io_context &context() { return m_context; }
 
 private:
-    SimulatedCards();
-    void run();
-
     std::set<int> m_present;
-    std::map<int, std::unique_ptr<SimulatedCard>> m_cards;
-    // Held while engines run and while cards come and go; recursive, since a card's frame may
-    // lead (through the library's callback) to closing that very card.
-    std::recursive_mutex m_mutex;
-    std::condition_variable_any m_wake;
-    std::atomic<bool> m_stop{false};
-    int m_active = 0;
+    asio::io_context m_context;
+    asio::executor_work_guard<asio::io_context::executor_type> m_guard;
+    std::map<int, std::unique_ptr<sim::SimCard>> m_cards;
     std::thread m_thread;
 };
 

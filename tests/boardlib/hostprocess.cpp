@@ -19,7 +19,8 @@ std::string programDirectory()
     return path.substr(0, path.rfind('/'));
 }
 
-HostProcess::HostProcess(unsigned short port, bool udp)
+HostProcess::HostProcess(unsigned short port, bool udp,
+                         const std::vector<std::string> &extraArguments)
 {
     int in[2];
     int out[2];
@@ -27,18 +28,22 @@ HostProcess::HostProcess(unsigned short port, bool udp)
         return;
     const std::string host = programDirectory() + "/kavro-board-host";
     const std::string portArg = std::to_string(port);
+    // Made before the fork: the child of a threaded process must not allocate.
+    std::vector<std::string> args{host, "--port", portArg};
+    if (!udp)
+        args.push_back("--no-udp");
+    args.insert(args.end(), extraArguments.begin(), extraArguments.end());
+    std::vector<char *> argv;
+    for (auto &a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
     m_pid = ::fork();
     if (m_pid == 0) {
         ::dup2(in[0], 0);
         ::dup2(out[1], 1);
         ::close(in[1]);
         ::close(out[0]);
-        if (udp)
-            ::execl(host.c_str(), host.c_str(), "--port", portArg.c_str(),
-                    static_cast<char *>(nullptr));
-        else
-            ::execl(host.c_str(), host.c_str(), "--port", portArg.c_str(), "--no-udp",
-                    static_cast<char *>(nullptr));
+        ::execv(host.c_str(), argv.data());
         ::_exit(127);
     }
     ::close(in[0]);
@@ -99,7 +104,12 @@ void HostProcess::drain()
 
 void HostProcess::setInput(int bit, bool on)
 {
-    const std::string line = "in " + std::to_string(bit) + (on ? " 1\n" : " 0\n");
+    sendLine("in " + std::to_string(bit) + (on ? " 1" : " 0"));
+}
+
+void HostProcess::sendLine(const std::string &text)
+{
+    const std::string line = text + "\n";
     [[maybe_unused]] auto n = ::write(m_stdin, line.data(), line.size());
 }
 
@@ -115,9 +125,8 @@ void HostProcess::kill()
 bool HostProcess::readLine(std::string &line, std::chrono::milliseconds timeout)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
-    const bool whole = m_more.wait_for(lock, timeout, [&] {
-        return m_pending.find('\n') != std::string::npos || m_ended;
-    });
+    const bool whole = m_more.wait_for(
+        lock, timeout, [&] { return m_pending.find('\n') != std::string::npos || m_ended; });
     const auto nl = m_pending.find('\n');
     if (!whole || nl == std::string::npos)
         return false;
@@ -139,4 +148,20 @@ bool HostProcess::waitForLine(const std::string &wanted, std::chrono::millisecon
             return true;
     }
     return false;
+}
+
+std::string HostProcess::waitForLineStarting(const std::string &prefix,
+                                             std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    std::string line;
+    while (std::chrono::steady_clock::now() < deadline) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (!readLine(line, left))
+            return {};
+        if (line.rfind(prefix, 0) == 0)
+            return line;
+    }
+    return {};
 }

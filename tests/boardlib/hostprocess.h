@@ -4,8 +4,9 @@
 #include <condition_variable>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <sys/types.h>
+#include <thread>
+#include <vector>
 
 // A kavro-board-host process, driven the way a script drives it: its listening line, "in"
 // lines to its standard input, "out" lines from its standard output.
@@ -13,7 +14,8 @@ class HostProcess
 {
 public:
     // port 0 lets the host pick one. The host answers UDP configuration only when asked.
-    explicit HostProcess(unsigned short port = 0, bool udp = false);
+    explicit HostProcess(unsigned short port = 0, bool udp = false,
+                         const std::vector<std::string> &extraArguments = {});
     ~HostProcess();
     HostProcess(const HostProcess &) = delete;
     HostProcess &operator=(const HostProcess &) = delete;
@@ -27,6 +29,12 @@ public:
     // Waits for this exact line on the host's output; lines before it are consumed.
     bool waitForLine(const std::string &line,
                      std::chrono::milliseconds timeout = std::chrono::milliseconds(3000));
+    // Waits for a line that begins with prefix and returns it, or an empty text.
+    std::string
+    waitForLineStarting(const std::string &prefix,
+                        std::chrono::milliseconds timeout = std::chrono::milliseconds(3000));
+    // Sends one line to the host's standard input.
+    void sendLine(const std::string &line);
     // Ends the host abruptly, as a pulled cable or a crash would.
     void kill();
 
@@ -46,7 +54,6 @@ private:
     std::condition_variable m_more;
     std::string m_pending; // guarded by m_mutex
     bool m_ended = false;  // guarded by m_mutex
-
 };
 
 // Directory of the running test program, where the build puts the host too.

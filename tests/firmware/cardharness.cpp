@@ -11,15 +11,14 @@ bool CardHarness::GetInBitLevel(std::uint8_t group, std::uint8_t nBit)
     ++inputQueries;
     EXPECT_EQ(group, 0);
     EXPECT_LT(nBit, 32);
-    return group == 0 && nBit < 32 && inputs[nBit];
+    return CardLevels::GetInBitLevel(group, nBit);
 }
 
 void CardHarness::SetOutBitLevel(std::uint8_t group, std::uint8_t nBit, bool bH)
 {
     EXPECT_EQ(group, 0) << "output notification outside the card";
     EXPECT_LT(nBit, 32) << "output notification outside the card";
-    if (group == 0 && nBit < 32)
-        lampOn[nBit] = !bH;
+    CardLevels::SetOutBitLevel(group, nBit, bH);
     outputEvents.push_back({group, nBit, !bH});
 }
 

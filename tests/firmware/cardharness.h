@@ -1,17 +1,18 @@
 #pragma once
 
+#include "firmware/cardlevels.h"
+#include "firmware/firmwareengine.h"
 #include "link/cardframe.h"
 #include "link/cardframereader.h"
 #include "link/commandframe.h"
-#include "virtualboard/firmware/firmwareengine.h"
 
 #include <array>
 #include <cstdint>
 #include <vector>
 
-// A simulated card on a synthetic clock, with the window's side played by arrays and the
+// A simulated card on a synthetic clock, with the pins played by the card's levels and the
 // client's side by a frame reader, so tests read what a client would read.
-class CardHarness : public kavro::firmware::FirmwarePort
+class CardHarness : public kavro::firmware::CardLevels
 {
 public:
     struct OutputEvent
@@ -44,10 +45,14 @@ public:
     // Counted reports show as group reports whose sequence moved; callers filter by kind.
     std::vector<kavro::link::CardFrame> framesOf(kavro::link::CardFrameKind kind) const;
     bool outputOn(int bit) const { return (engine.outputWord() >> bit) & 1u; }
+    // Sets an input as the window would; the engine sees it at its next scan.
+    void setInput(int bit, bool on)
+    {
+        CardLevels::setInput(bit, on);
+        engine.noteInputsChanged();
+    }
 
     kavro::firmware::FirmwareEngine engine{*this};
-    std::array<bool, 32> inputs{};
-    std::array<bool, 32> lampOn{}; // what the window would show
     std::vector<OutputEvent> outputEvents;
     std::vector<kavro::link::CardFrame> frames;
     std::uint64_t inputQueries = 0;

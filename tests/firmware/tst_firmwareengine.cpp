@@ -20,7 +20,7 @@ CommandFrame cmd(Command code, std::uint8_t p = 0, std::uint32_t a = 0, std::uin
 TEST(FirmwareEngine, StartUpReportsRestartAndShowsOutputs)
 {
     CardHarness c;
-    c.inputs[4] = true;
+    c.setInput(4, true);
     c.startCard();
     ASSERT_EQ(c.frames.size(), 1u);
     const auto &f = c.frames[0];
@@ -62,7 +62,7 @@ TEST(FirmwareEngine, OutputChangeIsReportedCountedAndRepeatsAreNot)
     c.send(CommandFrame::make(Command::SetOutBit, 0, 5, 0, 3));
     EXPECT_TRUE(c.frames.empty()) << "an output already set is no change";
     // The acknowledgement rides on the next frame, here an input report.
-    c.inputs[2] = true;
+    c.setInput(2, true);
     c.advanceMs(10);
     ASSERT_EQ(c.frames.size(), 1u);
     EXPECT_EQ(c.frames[0].sequence, 2);
@@ -76,7 +76,7 @@ TEST(FirmwareEngine, InputChangeIsReportedWithinOneScanPeriod)
     c.startCard();
     c.advanceMs(3.5);
     c.clearRecords();
-    c.inputs[31] = true;
+    c.setInput(31, true);
     double waitedMs = 0;
     while (c.frames.empty() && waitedMs < 20) {
         c.advanceMs(0.5);
@@ -123,7 +123,7 @@ TEST(FirmwareEngine, HeartbeatEvery2000msOfSilenceKeepsPendingStatus)
     c.advanceMs(2000);
     EXPECT_EQ(c.framesOf(CardFrameKind::Heartbeat).size(), 2u);
 
-    c.inputs[0] = true;
+    c.setInput(0, true);
     c.advanceMs(7);
     ASSERT_EQ(c.frames.size(), 3u);
     EXPECT_EQ(c.frames.back().status, 0x07) << "the heartbeat left the status in place";
@@ -150,7 +150,7 @@ TEST(FirmwareEngine, RefreshAfterInputChangeSendsOneUncountedReport)
     c.advanceMs(10);
     c.clearRecords();
 
-    c.inputs[3] = true;
+    c.setInput(3, true);
     c.send(cmd(Command::Refresh)); // no time passes: the scan timer has not seen the change
     ASSERT_EQ(c.frames.size(), 1u);
     EXPECT_EQ(c.frames[0].sequence, 1) << "uncounted";
@@ -228,7 +228,7 @@ TEST(FirmwareEngine, DelayedSwitchOffTiming)
         c.clearRecords();
         c.send(cmd(k.command, k.count));
         EXPECT_TRUE(c.outputOn(0));
-        EXPECT_TRUE(c.lampOn[0]);
+        EXPECT_TRUE(c.output(0));
         ASSERT_EQ(c.frames.size(), 1u);
         EXPECT_EQ(c.frames[0].outputWord(), 1u);
         EXPECT_EQ(c.frames[0].sequence, 1);
@@ -237,7 +237,7 @@ TEST(FirmwareEngine, DelayedSwitchOffTiming)
         EXPECT_TRUE(c.outputOn(0));
         c.advanceMs(0.5);
         EXPECT_FALSE(c.outputOn(0));
-        EXPECT_FALSE(c.lampOn[0]);
+        EXPECT_FALSE(c.output(0));
         const auto reports = c.framesOf(CardFrameKind::GroupReport);
         ASSERT_EQ(reports.size(), 2u);
         EXPECT_EQ(reports[1].outputWord(), 0u);
@@ -367,8 +367,8 @@ TEST(FirmwareEngine, StopAndRestartKeepOutputsPulsersAndDelayedSwitchOff)
     ASSERT_FALSE(c.frames.empty());
     EXPECT_EQ(c.frames[0].sequence, 0);
     EXPECT_EQ(c.frames[0].outputWord() & 0x1001u, 0x1001u);
-    EXPECT_TRUE(c.lampOn[12]);
-    EXPECT_TRUE(c.lampOn[0]);
+    EXPECT_TRUE(c.output(12));
+    EXPECT_TRUE(c.output(0));
     EXPECT_EQ(c.engine.pulsers().pulser(5).running, 1);
 
     c.advanceMs(1499.5);

@@ -62,7 +62,7 @@ TEST(Pulsers, TrainOnOutput3EndsWithOneStatusFrame)
             levels.push_back(c.outputOn(3));
         }
         EXPECT_EQ(levels, k.levelsAt);
-        EXPECT_EQ(c.lampOn[3], k.endsSet);
+        EXPECT_EQ(c.output(3), k.endsSet);
 
         std::size_t counted = 0;
         std::uint8_t lastSeq = 0;

@@ -1,7 +1,7 @@
+#include "firmware/firmwareengine.h"
+#include "firmware/rxqueue.h"
 #include "link/cardframereader.h"
 #include "link/commandframe.h"
-#include "virtualboard/firmware/firmwareengine.h"
-#include "virtualboard/firmware/rxqueue.h"
 
 #include <atomic>
 #include <chrono>

@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTabWidget>
 #include <QtTest>
 
 class TstE2eNet : public QObject
@@ -79,6 +80,62 @@ private slots:
         host.reset();
         QTRY_COMPARE_WITH_TIMEOUT(child<QLabel>(panel, "labelIsConnectedTxt")->text(),
                                   QStringLiteral("Disconnected"), 7000);
+    }
+
+    void sixteenCardsOfOneHostInSixteenTabs()
+    {
+        // Card i of the host listens on 127.0.0.(i + 1); each tab must follow its own card.
+        constexpr int cards = 16;
+        HostProcess host(0, false, {"--cards", std::to_string(cards)});
+        QVERIFY(host.started());
+        std::vector<quint16> ports{host.port()};
+        for (int i = 1; i < cards; ++i) {
+            const std::string line = host.waitForLineStarting("listening ");
+            QVERIFY(!line.empty());
+            QVERIFY2(line.rfind("listening 127.0.0." + std::to_string(i + 1) + ":", 0) == 0,
+                     line.c_str());
+            ports.push_back(quint16(std::stoi(line.substr(line.rfind(':') + 1))));
+        }
+
+        MainWindow w;
+        w.show();
+        QTRY_VERIFY(child<QPushButton>(&w, "pushButtonRefresh")->isEnabled());
+        for (int i = 0; i < cards; ++i) {
+            child<QComboBox>(&w, "comboBoxIP")
+                ->setEditText(QStringLiteral("127.0.0.%1").arg(i + 1));
+            child<QLineEdit>(&w, "lineEditPort")->setText(QString::number(ports[std::size_t(i)]));
+            child<QPushButton>(&w, "pushButtonOpen")->click();
+            QVERIFY2(w.panelFor(i), qPrintable(QString::number(i)));
+        }
+        QCOMPARE(child<QTabWidget>(&w, "tabWidget")->count(), cards);
+
+        // Input i of card i only: every tab lights its own lamp and no other.
+        for (int i = 0; i < cards; ++i)
+            host.sendLine("in " + std::to_string(i) + " " + std::to_string(i) + " 1");
+        for (int i = 0; i < cards; ++i) {
+            KAVROWidget *panel = w.panelFor(i);
+            QTRY_VERIFY2(panel->inputLed(i)->ledButton()->isChecked(),
+                         qPrintable(QString::number(i)));
+            for (int bit = 0; bit < cards; ++bit)
+                if (bit != i)
+                    QVERIFY(!panel->inputLed(bit)->ledButton()->isChecked());
+        }
+
+        // A picture for whoever runs this by hand: KAVRO_E2E_SHOTS names a folder.
+        if (const QString dir = qEnvironmentVariable("KAVRO_E2E_SHOTS"); !dir.isEmpty()) {
+            child<QTabWidget>(&w, "tabWidget")->setCurrentIndex(9);
+            QTest::qWait(200);
+            w.grab().save(dir + QStringLiteral("/sixteen-tabs.png"));
+        }
+
+        // An output lamp clicked in tab 9 switches that card's output, and only there.
+        QTest::mouseClick(w.panelFor(9)->outputLed(2), Qt::LeftButton);
+        QVERIFY(host.waitForLine("out 9 2 1"));
+        QTRY_VERIFY(w.panelFor(9)->outputLed(2)->ledButton()->isChecked());
+        QTest::qWait(100);
+        for (int i = 0; i < cards; ++i)
+            if (i != 9)
+                QVERIFY(!w.panelFor(i)->outputLed(2)->ledButton()->isChecked());
     }
 };
 

@@ -117,24 +117,56 @@ private slots:
         QCOMPARE(MCU::instance()->firmwareRuns(), before + 3);
     }
 
-    void thousandCommandsInOneWrite()
+    void burstIsExecutedWholeAndInOrderWithinTheIntakeBound()
     {
+        // 256,000 bytes in one write: four times the bound. The link must hold the sender
+        // back, not drop or overwrite.
+        constexpr std::uint32_t count = 16000;
         LinkClient client;
         QVERIFY(client.connectTo(host->port()));
         QByteArray bytes;
-        for (std::uint32_t i = 1; i <= 1000; ++i) {
+        for (std::uint32_t i = 1; i <= count; ++i) {
             const auto w = CommandFrame::make(Command::WriteOutWord, 0, 0, i << 4).encode();
             bytes.append(reinterpret_cast<const char *>(w.data()), int(w.size()));
         }
         client.socket.write(bytes);
-        client.socket.flush();
-        QTRY_VERIFY_WITH_TIMEOUT(client.sawOutputWord(1000u << 4), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(client.sawOutputWord(count << 4), 60000);
         std::uint32_t expected = 1;
         for (const auto &f : client.frames) {
             if (f.kind() == CardFrameKind::GroupReport && f.outputWord() == (expected << 4))
                 ++expected;
         }
-        QCOMPARE(expected, 1001u);
+        QCOMPARE(expected, count + 1);
+        QVERIFY2(MCU::instance()->intakeHighWater() <= MCU::IntakeBound,
+                 qPrintable(QString::number(MCU::instance()->intakeHighWater())));
+    }
+
+    void floodingClientDoesNotStarveAnother()
+    {
+        // Commands without an answer, so the flooder need not read: 1 MiB of them.
+        LinkClient flooder;
+        LinkClient other;
+        QVERIFY(flooder.connectTo(host->port()));
+        QVERIFY(other.connectTo(host->port()));
+        QByteArray flood;
+        const auto w = CommandFrame::make(Command::CancelDelayOff).encode();
+        for (int i = 0; i < 65536; ++i)
+            flood.append(reinterpret_cast<const char *>(w.data()), int(w.size()));
+        flooder.socket.write(flood);
+        QTRY_VERIFY(MCU::instance()->pendingBytes() > MCU::IntakeBound / 2);
+        QElapsedTimer answered;
+        answered.start();
+        other.send(CommandFrame::make(Command::BlankQuery, 0x77));
+        QTRY_VERIFY_WITH_TIMEOUT(std::any_of(other.frames.begin(), other.frames.end(),
+                                             [](const auto &f) {
+                                                 return f.kind() == CardFrameKind::BlankReply &&
+                                                        f.param == 0x77;
+                                             }),
+                                 20000);
+        // Far less than the megabyte would take: the answer waited for about one bound.
+        QVERIFY2(flooder.socket.bytesToWrite() > 0 || MCU::instance()->pendingBytes() > 0,
+                 "the flood was over before the answer came; the test shows nothing");
+        QVERIFY(MCU::instance()->intakeHighWater() <= MCU::IntakeBound);
     }
 
 private:

@@ -1,0 +1,183 @@
+#include "cardserver.h"
+
+#include "link/commandwindow.h"
+
+#include <algorithm>
+#include <array>
+#include <asio/write.hpp>
+
+namespace kavro::sim {
+
+struct CardServer::Client
+{
+    explicit Client(asio::ip::tcp::socket s) : socket(std::move(s)) {}
+
+    asio::ip::tcp::socket socket;
+    std::array<std::uint8_t, ReadBuffer> in{};
+    // All clients share the card's one intake: the bytes that may still begin a frame wait here
+    // until it is whole, so that no other client's bytes land inside it. window follows this
+    // client's stream alone to tell which those are.
+    link::CommandWindow window;
+    std::vector<std::uint8_t> intake;
+    // Frames wait in queued while sending holds what is on its way.
+    std::vector<std::uint8_t> queued;
+    std::vector<std::uint8_t> sending;
+    bool reading = false;
+    bool writing = false;
+    bool closed = false;
+};
+
+CardServer::CardServer(asio::io_context &io, SimCard &card) : card_(card), acceptor_(io), retry_(io)
+{
+}
+
+CardServer::~CardServer()
+{
+    close();
+}
+
+std::string CardServer::listen(const asio::ip::tcp::endpoint &at, int backlog)
+{
+    close();
+    std::error_code ec;
+    acceptor_.open(at.protocol(), ec);
+#ifndef _WIN32
+    // A port just left by an earlier host is free again at once. Windows would let the option
+    // take a port another program still listens on, so there it stays off.
+    if (!ec)
+        acceptor_.set_option(asio::ip::tcp::acceptor::reuse_address(true), ec);
+#endif
+    if (!ec)
+        acceptor_.bind(at, ec);
+    if (!ec)
+        acceptor_.listen(backlog, ec);
+    if (!ec)
+        endpoint_ = acceptor_.local_endpoint(ec);
+    if (ec) {
+        std::error_code ignored;
+        acceptor_.close(ignored);
+        return "cannot listen on " + at.address().to_string() + ":" + std::to_string(at.port()) +
+               ": " + ec.message();
+    }
+    accept();
+    return {};
+}
+
+void CardServer::close()
+{
+    std::error_code ignored;
+    acceptor_.close(ignored);
+    retry_.cancel();
+    for (const auto &c : clients_) {
+        c->closed = true;
+        c->socket.close(ignored);
+    }
+    clients_.clear();
+}
+
+void CardServer::accept()
+{
+    acceptor_.async_accept([this](const std::error_code &ec, asio::ip::tcp::socket socket) {
+        if (ec == asio::error::operation_aborted || !acceptor_.is_open())
+            return;
+        if (ec) {
+            // Out of file handles, say: try again a little later instead of spinning.
+            retry_.expires_after(std::chrono::milliseconds(100));
+            retry_.async_wait([this](const std::error_code &waited) {
+                if (!waited && acceptor_.is_open())
+                    accept();
+            });
+            return;
+        }
+        std::error_code ignored;
+        // Card frames are small and answer commands: send them at once.
+        socket.set_option(asio::ip::tcp::no_delay(true), ignored);
+        auto client = std::make_shared<Client>(std::move(socket));
+        clients_.push_back(client);
+        read(client);
+        accept();
+    });
+}
+
+void CardServer::read(const std::shared_ptr<Client> &client)
+{
+    if (client->closed || client->reading || client->queued.size() >= OutputPause)
+        return;
+    client->reading = true;
+    client->socket.async_read_some(asio::buffer(client->in),
+                                   [this, client](const std::error_code &ec, std::size_t n) {
+                                       client->reading = false;
+                                       if (client->closed)
+                                           return;
+                                       if (ec) {
+                                           drop(client);
+                                           return;
+                                       }
+                                       deliver(*client, n);
+                                       read(client);
+                                   });
+}
+
+void CardServer::deliver(Client &client, std::size_t n)
+{
+    client.intake.insert(client.intake.end(), client.in.begin(),
+                         client.in.begin() + std::ptrdiff_t(n));
+    for (std::size_t i = 0; i < n; ++i)
+        client.window.push(client.in[i]);
+    const std::size_t whole = client.intake.size() - client.window.count();
+    card_.receive(client.intake.data(), whole);
+    client.intake.erase(client.intake.begin(), client.intake.begin() + std::ptrdiff_t(whole));
+}
+
+void CardServer::broadcast(const link::CardWireFrame &frame)
+{
+    // Dropping a client edits the list; walk a copy.
+    const auto snapshot = clients_;
+    for (const auto &c : snapshot) {
+        if (c->closed)
+            continue;
+        if (c->queued.size() + frame.size() > OutputLimit) {
+            ++dropped_;
+            drop(c);
+            continue;
+        }
+        c->queued.insert(c->queued.end(), frame.begin(), frame.end());
+        write(c);
+    }
+}
+
+void CardServer::write(const std::shared_ptr<Client> &client)
+{
+    if (client->writing || client->queued.empty() || client->closed)
+        return;
+    client->writing = true;
+    client->sending.swap(client->queued);
+    client->queued.clear();
+    asio::async_write(client->socket, asio::buffer(client->sending),
+                      [this, client](const std::error_code &ec, std::size_t) {
+                          client->writing = false;
+                          client->sending.clear();
+                          if (client->closed)
+                              return;
+                          if (ec) {
+                              drop(client);
+                              return;
+                          }
+                          write(client);
+                          // Below the pause again: take its commands once more.
+                          read(client);
+                      });
+}
+
+void CardServer::drop(const std::shared_ptr<Client> &client)
+{
+    if (client->closed)
+        return;
+    client->closed = true;
+    std::error_code ignored;
+    client->socket.shutdown(asio::ip::tcp::socket::shutdown_both, ignored);
+    client->socket.close(ignored);
+    clients_.erase(std::remove(clients_.begin(), clients_.end(), client), clients_.end());
+}
+
+} // namespace kavro::sim
