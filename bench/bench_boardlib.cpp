@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -68,19 +69,46 @@ bool readExactly(int fd, char *buf, std::size_t n)
     return true;
 }
 
-int loopbackListener(unsigned short &port)
+// A server on 127.0.0.1 for one client, on a thread of its own: it accepts, turns Nagle off and
+// hands the connection to serve. Joined when it goes out of scope.
+class LoopbackServer
 {
-    const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(listener, reinterpret_cast<sockaddr *>(&a), sizeof a);
-    ::listen(listener, 1);
-    socklen_t len = sizeof a;
-    ::getsockname(listener, reinterpret_cast<sockaddr *>(&a), &len);
-    port = ntohs(a.sin_port);
-    return listener;
-}
+public:
+    explicit LoopbackServer(std::function<void(int fd)> serve)
+    {
+        m_listener = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(m_listener, reinterpret_cast<sockaddr *>(&a), sizeof a);
+        ::listen(m_listener, 1);
+        socklen_t len = sizeof a;
+        ::getsockname(m_listener, reinterpret_cast<sockaddr *>(&a), &len);
+        m_port = ntohs(a.sin_port);
+        m_thread = std::thread([this, serve = std::move(serve)] {
+            const int c = ::accept(m_listener, nullptr, nullptr);
+            if (c < 0)
+                return;
+            int one = 1;
+            ::setsockopt(c, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+            serve(c);
+            ::close(c);
+        });
+    }
+    ~LoopbackServer()
+    {
+        // Wakes an accept still waiting for a client that never came.
+        ::shutdown(m_listener, SHUT_RDWR);
+        m_thread.join();
+        ::close(m_listener);
+    }
+    unsigned short port() const { return m_port; }
+
+private:
+    int m_listener = -1;
+    unsigned short m_port = 0;
+    std::thread m_thread;
+};
 
 int connectTo(unsigned short port, std::uint32_t address = INADDR_LOOPBACK)
 {
@@ -100,20 +128,14 @@ int connectTo(unsigned short port, std::uint32_t address = INADDR_LOOPBACK)
 
 Figures pingPong(int rounds)
 {
-    unsigned short port = 0;
-    const int listener = loopbackListener(port);
-
-    std::thread server([listener] {
-        const int c = ::accept(listener, nullptr, nullptr);
-        int one = 1;
-        ::setsockopt(c, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    LoopbackServer server([](int c) {
         char req[16];
         char reply[17] = {};
         while (readExactly(c, req, sizeof req))
             if (::write(c, reply, sizeof reply) != ssize_t(sizeof reply))
                 break;
-        ::close(c);
     });
+    const unsigned short port = server.port();
 
     const int s = connectTo(port);
     char req[16] = {};
@@ -130,8 +152,6 @@ Figures pingPong(int rounds)
     }
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     ::close(s);
-    server.join();
-    ::close(listener);
     return summarise(lat, seconds);
 }
 
@@ -207,12 +227,7 @@ Figures confirmedWrites(const std::string &port, int rounds)
 // read-coils request per confirmed write.
 Figures modbusPairs(int rounds)
 {
-    unsigned short port = 0;
-    const int listener = loopbackListener(port);
-    std::thread server([listener] {
-        const int c = ::accept(listener, nullptr, nullptr);
-        int one = 1;
-        ::setsockopt(c, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    LoopbackServer server([](int c) {
         modbus_t *ctx = modbus_new_tcp("127.0.0.1", 502);
         modbus_mapping_t *map = modbus_mapping_new(32, 0, 0, 0);
         modbus_set_socket(ctx, c);
@@ -225,9 +240,11 @@ Figures modbusPairs(int rounds)
                 break;
         }
         modbus_mapping_free(map);
-        modbus_close(ctx);
+        // The connection is the server's to close.
+        modbus_set_socket(ctx, -1);
         modbus_free(ctx);
     });
+    const unsigned short port = server.port();
     modbus_t *ctx = modbus_new_tcp("127.0.0.1", port);
     std::vector<double> lat;
     lat.reserve(std::size_t(rounds));
@@ -251,9 +268,6 @@ Figures modbusPairs(int rounds)
     }
     modbus_close(ctx);
     modbus_free(ctx);
-    ::shutdown(listener, SHUT_RDWR);
-    server.join();
-    ::close(listener);
     return lat.empty() ? Figures{0, 0, 0} : summarise(lat, seconds);
 }
 #endif

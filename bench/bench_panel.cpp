@@ -2,8 +2,7 @@
 // as a busy card's library would deliver them. Prints how many lamp updates the panel made
 // (it coalesces reports to at most one update per 16 ms) and the GUI thread's processor share.
 // Runs offscreen unless a platform is given.
-#include "kavrowidget.h"
-#include "panelvariant.h"
+#include "panel/kavrowidget.h"
 
 #include <atomic>
 #include <chrono>
@@ -18,12 +17,6 @@
 #include <QTimer>
 
 using Clock = std::chrono::steady_clock;
-
-// The network tester's panel.
-bool kavroPanelIsPcie()
-{
-    return false;
-}
 
 namespace {
 
@@ -46,7 +39,7 @@ int main(int argc, char **argv)
     const double seconds = argc > 2 ? std::atof(argv[2]) : 3.0;
     const int total = int(perSecond * seconds);
 
-    KAVROWidget panel(0, nullptr);
+    KAVROWidget panel(0, PanelVariant{}); // the network tester's panel
     panel.show();
     auto *frameNo = panel.findChild<QLineEdit *>(QStringLiteral("lineEditFrameNo"));
     QCoreApplication::processEvents();

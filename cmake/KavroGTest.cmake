@@ -29,7 +29,7 @@ function(kavro_qtest name)
     cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;LOCKS" ${ARGN})
     add_executable(${name} ${ARG_SOURCES})
     set_target_properties(${name} PROPERTIES AUTOMOC ON)
-    target_link_libraries(${name} PRIVATE ${ARG_LIBS} Qt5::Test)
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} Qt5::Test kavro_testsupport)
     target_compile_definitions(${name} PRIVATE
         KAVRO_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data")
     kavro_warnings(${name})

@@ -38,4 +38,6 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_SECTION electronics)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wqy-microhei")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+# Programs and libraries go out without their debug information.
+set(CPACK_STRIP_FILES ON)
 include(CPack)

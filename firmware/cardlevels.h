@@ -1,6 +1,7 @@
 #pragma once
 
 #include "firmwareport.h"
+#include "link/cardidentity.h"
 
 #include <atomic>
 #include <cstdint>
@@ -16,7 +17,7 @@ namespace kavro::firmware {
 class CardLevels : public FirmwarePort
 {
 public:
-    static constexpr int Bits = 32;
+    static constexpr int Bits = link::kNetCardBitsPerGroup;
 
     bool GetInBitLevel(std::uint8_t group, std::uint8_t nBit) override;
     void SetOutBitLevel(std::uint8_t group, std::uint8_t nBit, bool bH) override;

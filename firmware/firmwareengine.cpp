@@ -32,8 +32,8 @@ void FirmwareEngine::ReciveData(const std::uint8_t *data, std::size_t size)
 
 void FirmwareEngine::start()
 {
-    inputBits_[0] = 32;
-    outputBits_[0] = 32;
+    inputBits_[0] = BitsPerGroup;
+    outputBits_[0] = BitsPerGroup;
     scanInputs(0);
     driveOutputs(0);
     reportedInput_[0] = inputWord_[0];
@@ -243,7 +243,7 @@ void FirmwareEngine::execute(const CommandFrame &cmd)
     // The card has one group of 32: other groups and bits are refused without effect, so
     // they never index past the arrays nor reach the outputs' owner.
     const bool groupOk = p < GroupCount;
-    const bool bitOk = cmd.fieldA < 32;
+    const bool bitOk = cmd.fieldA < std::uint32_t(BitsPerGroup);
 
     switch (static_cast<Command>(cmd.code)) {
     case Command::SetOutBit:

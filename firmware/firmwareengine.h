@@ -2,6 +2,7 @@
 
 #include "firmwareport.h"
 #include "link/cardframe.h"
+#include "link/cardidentity.h"
 #include "link/commandwindow.h"
 #include "link/keytable.h"
 #include "pulserbank.h"
@@ -31,7 +32,8 @@ namespace kavro::firmware {
 class FirmwareEngine
 {
 public:
-    static constexpr int GroupCount = 1;
+    static constexpr int GroupCount = link::kNetCardGroups;
+    static constexpr int BitsPerGroup = link::kNetCardBitsPerGroup;
     static constexpr std::uint64_t TickNs = 500000;
     static constexpr std::uint32_t DelayOffIdle = 5000;
     static constexpr std::uint16_t HeartbeatMs = 2000;

@@ -12,4 +12,7 @@ inline constexpr std::uint8_t kNetFirmwareVersion = 12; // pulse generators avai
 inline constexpr int kNetCardGroups = 1;
 inline constexpr int kNetCardBitsPerGroup = 32;
 
+// The TCP port a network card serves the board link on unless told otherwise.
+inline constexpr std::uint16_t kDefaultLinkPort = 8088;
+
 } // namespace kavro::link

@@ -3,16 +3,14 @@
 #include "cardtype.h"
 #include "errortext.h"
 #include "kavro_iolb.h"
+#include "kavrosettings.h"
 #include "ledbutton.h"
 #include "ledwidget.h"
-#include "panelvariant.h"
 #include "ui_kavrowidget.h"
 
-#include <QDir>
 #include <QEvent>
 #include <QMessageBox>
 #include <QSettings>
-#include <QStandardPaths>
 
 namespace {
 
@@ -41,28 +39,23 @@ uint decimalUInt(const QString &text)
 
 } // namespace
 
-KAVROWidget::KAVROWidget(int comno, QWidget *parent)
-    : QWidget(parent), ui(new Ui::KAVROWidget), m_comno(comno)
+KAVROWidget::KAVROWidget(int comno, const PanelVariant &variant, QWidget *parent)
+    : QWidget(parent), ui(new Ui::KAVROWidget), m_variant(variant), m_comno(comno)
 {
     ui->setupUi(this);
     ui->comboBoxGroupNo->setCurrentIndex(-1);
 
     {
-        QSettings settings(settingsPath(), QSettings::IniFormat);
+        using namespace kavrosettings;
+        QSettings settings(path(), QSettings::IniFormat);
         settings.beginGroup(settingsGroup());
-        ui->lineEditPulserComno->setText(settings.value(QStringLiteral("pulser_nBit")).toString());
-        ui->checkBoxPulserPN->setChecked(
-            settings.value(QStringLiteral("pulser_bPositive"), false).toBool());
-        ui->lineEditPulserCount->setText(
-            settings.value(QStringLiteral("pulser_dwCount")).toString());
-        ui->lineEditPulserPosTime->setText(
-            settings.value(QStringLiteral("pulser_dwTimePositive")).toString());
-        ui->lineEditPulserNegTime->setText(
-            settings.value(QStringLiteral("pulser_dwTimeNegative")).toString());
-        ui->lineEditPulserPreTime->setText(
-            settings.value(QStringLiteral("pulser_dwTimeFirst")).toString());
-        ui->lineEditSpanTime->setText(
-            settings.value(QStringLiteral("cycleoutput_nSpanTime")).toString());
+        ui->lineEditPulserComno->setText(settings.value(PulserBit).toString());
+        ui->checkBoxPulserPN->setChecked(settings.value(PulserPositive, false).toBool());
+        ui->lineEditPulserCount->setText(settings.value(PulserCount).toString());
+        ui->lineEditPulserPosTime->setText(settings.value(PulserTimePositive).toString());
+        ui->lineEditPulserNegTime->setText(settings.value(PulserTimeNegative).toString());
+        ui->lineEditPulserPreTime->setText(settings.value(PulserTimeFirst).toString());
+        ui->lineEditSpanTime->setText(settings.value(LoopInterval).toString());
     }
 
     showConnection(false);
@@ -98,7 +91,7 @@ KAVROWidget::KAVROWidget(int comno, QWidget *parent)
         ui->lineEditFirmwareVer->setText(tr("Unknown"));
     }
 
-    if (kavroPanelIsPcie()) {
+    if (m_variant.pcie) {
         ui->label_Pusler_Note->hide();
         ui->groupBoxPulser->setTitle(tr("Pulse Generator (up to 32 units)"));
     } else if (version < 11) {
@@ -112,10 +105,10 @@ KAVROWidget::KAVROWidget(int comno, QWidget *parent)
         ui->label_Pusler_Note->hide();
     }
 
-    const bool manyGroups = inputCount() > 32;
+    const bool manyGroups = inputCount() > IOLB_CHANNELS_PER_GROUP;
     ui->labelGroupNo->setEnabled(manyGroups);
     ui->comboBoxGroupNo->setEnabled(manyGroups);
-    const int groups = (inputCount() + 31) / 32;
+    const int groups = (inputCount() + IOLB_CHANNELS_PER_GROUP - 1) / IOLB_CHANNELS_PER_GROUP;
     for (int g = 0; g < groups; ++g)
         ui->comboBoxGroupNo->addItem(QString::number(g));
     ui->comboBoxGroupNo->setCurrentIndex(0);
@@ -142,6 +135,9 @@ KAVROWidget::KAVROWidget(int comno, QWidget *parent)
     poll->start();
 
     loopTimer = new QTimer(this);
+    // A coarse timer may fire up to 5% early, and the average time must never read below the
+    // interval.
+    loopTimer->setTimerType(Qt::PreciseTimer);
     connect(loopTimer, &QTimer::timeout, this, &KAVROWidget::loopStep);
 
     showPorts(0);
@@ -168,15 +164,9 @@ int KAVROWidget::outputCount() const
     return cardTypeInfo(m_cardType).outputs;
 }
 
-QString KAVROWidget::settingsPath() const
-{
-    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + QDir::separator() +
-           QStringLiteral("KAVRO.cfg");
-}
-
 QString KAVROWidget::settingsGroup() const
 {
-    return QStringLiteral("Card%1").arg(m_comno);
+    return kavrosettings::cardGroup(m_comno);
 }
 
 int KAVROWidget::shownGroup() const
@@ -190,9 +180,9 @@ void KAVROWidget::showPorts(int group)
         return; // the group selector fills before the lamps exist
     const quint32 in = iolb_read_inport(quint16(m_comno), group);
     const quint32 out = iolb_read_outport(quint16(m_comno), quint16(group));
-    for (int i = 0; i < inputCount() && i < 32; ++i)
+    for (int i = 0; i < inputCount() && i < IOLB_CHANNELS_PER_GROUP; ++i)
         inputLeds[std::size_t(i)]->ledButton()->setChecked((in >> i) & 1u);
-    for (int i = 0; i < outputCount() && i < 32; ++i)
+    for (int i = 0; i < outputCount() && i < IOLB_CHANNELS_PER_GROUP; ++i)
         outputLeds[std::size_t(i)]->ledButton()->setChecked((out >> i) & 1u);
 }
 
@@ -214,7 +204,7 @@ void KAVROWidget::refreshTexts()
 {
     ui->retranslateUi(this);
     // The form's title is the network card's; the PCIe panel keeps its own.
-    if (kavroPanelIsPcie())
+    if (m_variant.pcie)
         ui->groupBoxPulser->setTitle(tr("Pulse Generator (up to 32 units)"));
     showRunState();
 }
@@ -257,15 +247,15 @@ void KAVROWidget::processIOUpdate()
     if (m_reportGroup != shownGroup())
         return;
     ++m_lampUpdates;
-    for (int i = 0; i < inputCount() && i < 32; ++i)
+    for (int i = 0; i < inputCount() && i < IOLB_CHANNELS_PER_GROUP; ++i)
         inputLeds[std::size_t(i)]->ledButton()->setChecked((m_inputstatus >> i) & 1u);
-    for (int i = 0; i < outputCount() && i < 32; ++i)
+    for (int i = 0; i < outputCount() && i < IOLB_CHANNELS_PER_GROUP; ++i)
         outputLeds[std::size_t(i)]->ledButton()->setChecked((m_outputstatus >> i) & 1u);
 }
 
 void KAVROWidget::outputClicked(int nID, bool bChecked)
 {
-    const int bit = shownGroup() * 32 + nID;
+    const int bit = shownGroup() * IOLB_CHANNELS_PER_GROUP + nID;
     if (bit != 0 || !ui->checkBoxIO0Delay->isChecked()) {
         iolb_write_outbit(quint16(m_comno), bit, bChecked ? 1 : 0);
         return;
@@ -310,11 +300,12 @@ void KAVROWidget::on_pushButtonCycleOutput_clicked()
     ui->lineEditAvgUseTime->clear();
     loopIndex = 0;
     const int interval = decimalInt(ui->lineEditSpanTime->text());
-    loopTimer->start(interval);
+    // The clock first: started after the timer, it would miss the start of the first wait.
     loopClock.start();
-    QSettings settings(settingsPath(), QSettings::IniFormat);
+    loopTimer->start(interval);
+    QSettings settings(kavrosettings::path(), QSettings::IniFormat);
     settings.beginGroup(settingsGroup());
-    settings.setValue(QStringLiteral("cycleoutput_nSpanTime"), interval);
+    settings.setValue(kavrosettings::LoopInterval, interval);
 }
 
 void KAVROWidget::loopStep()
@@ -354,15 +345,16 @@ void KAVROWidget::on_pushButtonPulserStart_clicked()
     const quint16 negTime = quint16(decimalUInt(ui->lineEditPulserNegTime->text()));
     const quint16 preTime = quint16(decimalUInt(ui->lineEditPulserPreTime->text()));
     {
-        QSettings settings(settingsPath(), QSettings::IniFormat);
+        using namespace kavrosettings;
+        QSettings settings(path(), QSettings::IniFormat);
         settings.beginGroup(settingsGroup());
-        settings.setValue(QStringLiteral("pulser_nBit"), port);
-        settings.setValue(QStringLiteral("pulser_nBoardNo"), positive);
-        settings.setValue(QStringLiteral("pulser_bPositive"), positive);
-        settings.setValue(QStringLiteral("pulser_dwCount"), count);
-        settings.setValue(QStringLiteral("pulser_dwTimePositive"), posTime);
-        settings.setValue(QStringLiteral("pulser_dwTimeNegative"), negTime);
-        settings.setValue(QStringLiteral("pulser_dwTimeFirst"), preTime);
+        settings.setValue(PulserBit, port);
+        settings.setValue(PulserBoardNo, positive);
+        settings.setValue(PulserPositive, positive);
+        settings.setValue(PulserCount, count);
+        settings.setValue(PulserTimePositive, posTime);
+        settings.setValue(PulserTimeNegative, negTime);
+        settings.setValue(PulserTimeFirst, preTime);
         settings.endGroup();
     }
     const int result = iolb_board_pulser_pulse(quint16(m_comno), quint16(port), positive ? 1 : 0,

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "kavro_iolb.h"
+#include "panelvariant.h"
+
 #include <array>
 
 #include <QElapsedTimer>
@@ -14,12 +17,13 @@ class LedWidget;
 // The page of one open card: identity, link state, frame number, the inputs and outputs of one
 // group as lamps that follow the card, output switching by click, and the loop-output test,
 // pulse generators and delayed output 0. The panel owns the open card: it was opened under
-// comno before construction, and destruction closes it.
+// comno before construction, and destruction closes it. What differs between the tester builds
+// comes from the variant its creator hands it.
 class KAVROWidget : public QWidget
 {
     Q_OBJECT
 public:
-    KAVROWidget(int comno, QWidget *parent);
+    KAVROWidget(int comno, const PanelVariant &variant, QWidget *parent = nullptr);
     ~KAVROWidget() override;
 
     int comno() const { return m_comno; }
@@ -58,12 +62,12 @@ private:
     void loopStep();
     void showRunState();
     int shownGroup() const;
-    QString settingsPath() const;
     QString settingsGroup() const;
 
     Ui::KAVROWidget *ui;
-    std::array<LedWidget *, 32> inputLeds{};
-    std::array<LedWidget *, 32> outputLeds{};
+    const PanelVariant m_variant;
+    std::array<LedWidget *, IOLB_CHANNELS_PER_GROUP> inputLeds{};
+    std::array<LedWidget *, IOLB_CHANNELS_PER_GROUP> outputLeds{};
     int m_comno;
     int m_cardType = 0;
     QTimer *loopTimer = nullptr;

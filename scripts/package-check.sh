@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
-# Installs the build into a prefix of its own (cmake --install) and starts each program from
-# there; then builds the Debian package, unpacks it into a temporary root and starts each
-# program there too (offscreen, a few seconds each): a program that is still running when its
-# time is up has started; one that exits early has failed.
+# Makes a release build of the programs (no tests, no benchmarks; build-release/ unless a folder
+# is given), installs it into a prefix of its own (cmake --install) and starts each program
+# from there; then builds the Debian package from it, with stripped programs and libraries,
+# shows its size, checks with file(1) that everything in it is stripped, unpacks it into a
+# temporary root and starts each program there too (offscreen, a few seconds each): a program
+# that is still running when its time is up has started; one that exits early has failed.
 # On a CI machine (CI=true, as root), or with KAVRO_PACKAGE_INSTALL=1, it then installs the
 # package for real with apt-get, which pulls in what it depends on, starts each program from
 # the system's path the same way, checks the desktop entries and icons, and removes it again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build="${1:-build}"
+build="${1:-build-release}"
+bash scripts/install-deps.sh >/dev/null
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKAVRO_SANITIZE= \
+  -DKAVRO_BUILD_TESTS=OFF -DKAVRO_BUILD_BENCH=OFF >/dev/null
 cmake --build "$build"
 failed=0
 export QT_QPA_PLATFORM=offscreen
@@ -58,9 +63,18 @@ rm -rf "$prefix"
 
 (cd "$build" && cpack -G DEB >/dev/null)
 deb=$(ls -t "$build"/kavro-toolset_*.deb | head -1)
-echo "package: $deb"
+echo "package: $deb, $(du -k "$deb" | cut -f1) KB"
 root=$(mktemp -d)
 dpkg-deb -x "$deb" "$root"
+for f in "$root"/usr/bin/* "$root"/usr/lib/*/libKAVRO*.so* "$root"/usr/lib/libKAVRO*.so*; do
+  [ -f "$f" ] && [ ! -L "$f" ] || continue
+  case "$f" in *.qm) continue ;; esac
+  desc=$(file -b "$f")
+  case "$desc" in
+    *", stripped"*) echo "stripped: ${f#"$root"} ($(du -k "$f" | cut -f1) KB)" ;;
+    *) echo "FAILED: not stripped: ${f#"$root"}: $desc"; failed=1 ;;
+  esac
+done
 start_all "unpacked package" "$root/usr/bin" "$root"
 rm -rf "$root"
 

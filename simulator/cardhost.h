@@ -2,6 +2,8 @@
 
 #include "cardserver.h"
 #include "discovery/cardidentity.h"
+#include "discovery/protocol.h"
+#include "link/cardidentity.h"
 #include "simcard.h"
 #include "udpresponder.h"
 
@@ -20,10 +22,10 @@ struct HostOptions
     // Card i listens on address + i (127.0.0.1, 127.0.0.2, ...) at port, so every card keeps
     // the testers' default port; with consecutivePorts, all on address at port + i.
     std::string address = "127.0.0.1";
-    std::uint16_t port = 8088; // 0: each card picks a free port
+    std::uint16_t port = link::kDefaultLinkPort; // 0: each card picks a free port
     bool consecutivePorts = false;
     bool udp = true;
-    std::uint16_t udpPort = 23456;
+    std::uint16_t udpPort = discovery::kDiscoveryPort;
     std::string udpAddress = "0.0.0.0";
     static constexpr int MaxCards = 1024;
 };

@@ -150,8 +150,8 @@ void handleLine(CardHost &host, const std::string &line)
 int main(int argc, char *argv[])
 {
     HostOptions options;
-    std::string portText = "8088";
-    std::string udpPortText = "23456";
+    std::string portText = std::to_string(kavro::link::kDefaultLinkPort);
+    std::string udpPortText = std::to_string(kavro::discovery::kDiscoveryPort);
     bool noUdp = false;
     bool verbose = false;
     CLI::App app{kDescription, "kavro-board-host"};

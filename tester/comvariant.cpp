@@ -3,15 +3,9 @@
 
 #include "kavro_iolb.h"
 #include "mainwindow.h"
-#include "panelvariant.h"
-#include "variant.h"
+#include "testervariant.h"
 
 #include <QSerialPortInfo>
-
-bool kavroPanelIsPcie()
-{
-    return false;
-}
 
 namespace {
 
@@ -31,30 +25,6 @@ QVector<SerialPortEntry> systemPorts()
 bool openHere(int number)
 {
     return iolb_board_getcurframeno(quint16(number), nullptr) == 0;
-}
-
-} // namespace
-
-void setSerialPortsForTest(std::function<QVector<SerialPortEntry>()> lister)
-{
-    portsOverride = std::move(lister);
-}
-
-namespace variant {
-
-Build build()
-{
-    return Build::Com;
-}
-
-const char *libraryName()
-{
-    return "KAVRO";
-}
-
-const char *catalogueBase()
-{
-    return "KAVROApp_COM";
 }
 
 SearchResult portListSearch(MainWindow &window, const std::atomic<bool> &cancel)
@@ -96,4 +66,23 @@ SearchResult cardSearch(MainWindow &window, const std::atomic<bool> &cancel)
     return result;
 }
 
-} // namespace variant
+} // namespace
+
+void setSerialPortsForTest(std::function<QVector<SerialPortEntry>()> lister)
+{
+    portsOverride = std::move(lister);
+}
+
+TesterVariant testerVariant()
+{
+    TesterVariant v;
+    v.libraryName = QStringLiteral("KAVRO");
+    v.catalogueBase = QStringLiteral("KAVROApp_COM");
+    v.tabIcon = QStringLiteral(":/image/Com.png");
+    v.portCaption = QT_TRANSLATE_NOOP("MainWindow", "Serial Port");
+    v.portListSearch = portListSearch;
+    v.portListSearchText = QT_TRANSLATE_NOOP("MainWindow", "Searching for serial ports...");
+    v.cardSearch = cardSearch;
+    v.notFoundIsError = true;
+    return v;
+}

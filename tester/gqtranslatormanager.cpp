@@ -1,7 +1,5 @@
 #include "gqtranslatormanager.h"
 
-#include "variant.h"
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QTranslator>
@@ -25,9 +23,20 @@ GQTranslatorManager::GQTranslatorManager()
 {
     languageNames << QStringLiteral(QT_TRANSLATE_NOOP("GQTranslatorManager", "Chinese"))
                   << QStringLiteral(QT_TRANSLATE_NOOP("GQTranslatorManager", "English"));
-    const QString base = QString::fromLatin1(variant::catalogueBase());
-    qmFiles.insert(ZH_CN, base + QStringLiteral("_zh_CN.qm"));
-    qmFiles.insert(EN_US, base + QStringLiteral("_en_US.qm"));
+    qmSuffixes.insert(ZH_CN, QStringLiteral("_zh_CN.qm"));
+    qmSuffixes.insert(EN_US, QStringLiteral("_en_US.qm"));
+}
+
+void GQTranslatorManager::setCatalogueBase(const QString &base)
+{
+    if (base == catalogueBase)
+        return;
+    catalogueBase = base;
+    // A language chosen before the build's name was known is loaded now.
+    if (currentLanguage != LAG_MAX) {
+        unloadTranslators();
+        loadCatalogues();
+    }
 }
 
 GQTranslatorManager::~GQTranslatorManager()
@@ -52,13 +61,19 @@ void GQTranslatorManager::setLanguage(int value)
         return;
     // Only languages with a catalogue name count; anything else is ignored before it becomes
     // a Language.
-    if (value < 0 || value >= int(LAG_MAX) || !qmFiles.contains(static_cast<Language>(value)))
+    if (value < 0 || value >= int(LAG_MAX) || !qmSuffixes.contains(static_cast<Language>(value)))
         return;
-    const auto language = static_cast<Language>(value);
-    currentLanguage = language;
+    currentLanguage = static_cast<Language>(value);
     unloadTranslators();
+    loadCatalogues();
+}
 
-    const QString name = qmFiles.value(language);
+void GQTranslatorManager::loadCatalogues()
+{
+    // Without the build's name every catalogue beside the program would match.
+    if (catalogueBase.isEmpty())
+        return;
+    const QString name = catalogueBase + qmSuffixes.value(currentLanguage);
     const QDir folder(catalogueFolderOverride.isEmpty() ? QCoreApplication::applicationDirPath()
                                                         : catalogueFolderOverride);
     const QFileInfoList entries = folder.entryInfoList(

@@ -25,6 +25,9 @@ public:
     void setLanguage(Language language) { setLanguage(int(language)); }
     QString languageName(int index) const { return languageNames.value(index); }
     int languageCount() const { return languageNames.size(); }
+    // The base of the build's catalogue names: "KAVROApp_Net" gives "KAVROApp_Net_zh_CN.qm".
+    // A language chosen before it is set loads its catalogues once it is.
+    void setCatalogueBase(const QString &base);
 
     // The folder the catalogues are read from; the program's folder unless a test says
     // otherwise.
@@ -37,9 +40,11 @@ signals:
 private:
     GQTranslatorManager();
     void unloadTranslators();
+    void loadCatalogues();
 
     QStringList languageNames;
     Language currentLanguage = LAG_MAX;
     QList<QTranslator *> translators;
-    QMap<Language, QString> qmFiles;
+    QMap<Language, QString> qmSuffixes;
+    QString catalogueBase;
 };

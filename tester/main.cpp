@@ -13,9 +13,11 @@ int main(int argc, char *argv[])
 
     registerSearchTypes();
 
-    applySavedLanguage();
+    // The variant source linked into this build says which tester this is.
+    const TesterVariant variant = testerVariant();
+    applySavedLanguage(variant);
 
-    MainWindow window;
+    MainWindow window(variant);
     window.show();
     return app.exec();
 }

@@ -1,39 +1,22 @@
 #include "mainwindow.h"
 
-#include "errortext.h"
 #include "gqtranslatormanager.h"
 #include "kavro_iolb.h"
-#include "kavrowidget.h"
 #include "moduleversion.h"
+#include "panel/errortext.h"
+#include "panel/kavrowidget.h"
 #include "searchgate.h"
+#include "shellsettings.h"
 #include "simpleprogressdialog.h"
 #include "ui_mainwindow.h"
-#include "variant.h"
 
 #include <thread>
 
-#include <QDir>
 #include <QHostAddress>
 #include <QLabel>
 #include <QMessageBox>
-#include <QNetworkInterface>
 #include <QSettings>
-#include <QStandardPaths>
 #include <QTimer>
-
-using variant::Build;
-
-QStringList localIPv4Addresses()
-{
-    QStringList list;
-    for (const QHostAddress &address : QNetworkInterface::allAddresses()) {
-        if (address.protocol() == QAbstractSocket::IPv4Protocol &&
-            address != QHostAddress(QHostAddress::LocalHost))
-            list << address.toString();
-    }
-    list << QStringLiteral("127.0.0.1");
-    return list;
-}
 
 void registerSearchTypes()
 {
@@ -43,25 +26,26 @@ void registerSearchTypes()
 
 QString testerSettingsPath()
 {
-    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation) + QDir::separator() +
-           QStringLiteral("KAVRO.cfg");
+    return kavrosettings::path();
 }
 
-void applySavedLanguage()
+void applySavedLanguage(const TesterVariant &variant)
 {
     const QSettings settings(testerSettingsPath(), QSettings::IniFormat);
-    GQTranslatorManager::instance()->setLanguage(
-        settings.value(QStringLiteral("Language/CurLan"), QStringLiteral("0")).toInt());
+    GQTranslatorManager *languages = GQTranslatorManager::instance();
+    languages->setCatalogueBase(variant.catalogueBase);
+    languages->setLanguage(settings.value(shellsettings::Language, QStringLiteral("0")).toInt());
 }
 
-MainWindow::MainWindow(QWidget *parent)
-    : QMainWindow(parent), ui(new Ui::MainWindow), gate(std::make_shared<SearchGate>(this))
+MainWindow::MainWindow(TesterVariant buildVariant, QWidget *parent)
+    : QMainWindow(parent), ui(new Ui::MainWindow), variant(std::move(buildVariant)),
+      gate(std::make_shared<SearchGate>(this))
 {
     ui->setupUi(this);
     ui->stackedWidget->setCurrentIndex(0);
-    if (variant::build() != Build::Net) {
-        // The serial-port and PCIe bars name a card, not an address and a port. The form's
-        // caption pass still sets the port's caption, so the widgets leave the window but live.
+    if (!variant.portField) {
+        // The bar names a card, not an address and a port. The form's caption pass still sets
+        // the port's caption, so the widgets leave the window but live.
         for (QWidget *unused :
              {static_cast<QWidget *>(ui->label_2), static_cast<QWidget *>(ui->lineEditPort)}) {
             ui->horizontalLayout_2->removeWidget(unused);
@@ -72,24 +56,25 @@ MainWindow::MainWindow(QWidget *parent)
         ui->comboBoxIP->setMinimumWidth(90);
     }
 
+    // The language names change length with the language. By default the box takes its width
+    // once, when first shown: first shown in Chinese, it would cut "English" short.
+    ui->comboBoxLanguage->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     GQTranslatorManager *languages = GQTranslatorManager::instance();
+    languages->setCatalogueBase(variant.catalogueBase);
     for (int i = 0; i < languages->languageCount(); ++i)
         ui->comboBoxLanguage->addItem(QIcon(), languages->languageName(i));
     ui->comboBoxLanguage->setCurrentIndex(int(languages->language()));
 
     connect(ui->tabWidget, &QTabWidget::tabCloseRequested, this, &MainWindow::closeTab);
 
-    if (variant::build() == Build::Pcie)
-        fillPcieNumbers();
-    else
-        on_pushButtonRefresh_clicked();
+    on_pushButtonRefresh_clicked();
 
     retranslate();
 
-    if (variant::build() == Build::Net) {
-        QSettings settings(settingsPath(), QSettings::IniFormat);
-        settings.beginGroup(QStringLiteral("CardLast"));
-        const QString ip = settings.value(QStringLiteral("IP")).toString();
+    if (!variant.lastConnectionGroup.isEmpty()) {
+        QSettings settings(testerSettingsPath(), QSettings::IniFormat);
+        settings.beginGroup(variant.lastConnectionGroup);
+        const QString ip = settings.value(shellsettings::LastAddress).toString();
         if (!ip.isEmpty()) {
             const int index = ui->comboBoxIP->findText(ip, Qt::MatchExactly);
             if (index >= 0) {
@@ -103,12 +88,12 @@ MainWindow::MainWindow(QWidget *parent)
                 });
             }
         }
-        ui->lineEditPort->setText(settings.value(QStringLiteral("Port")).toString());
+        ui->lineEditPort->setText(settings.value(shellsettings::LastPort).toString());
     }
 
     QString title = QStringLiteral("KAVRO AppVer:") + QCoreApplication::applicationVersion();
-    const QString libraryVersion =
-        QString::fromStdString(loadedModuleVersion(moduleFileName(variant::libraryName())));
+    const QString libraryVersion = QString::fromStdString(
+        loadedModuleVersion(moduleFileName(variant.libraryName.toStdString())));
     if (!libraryVersion.isEmpty())
         title += QStringLiteral("  DllVer:") + libraryVersion;
     setWindowTitle(title);
@@ -132,11 +117,6 @@ MainWindow::~MainWindow()
 QComboBox *MainWindow::connectionBox() const
 {
     return ui->comboBoxIP;
-}
-
-QString MainWindow::settingsPath() const
-{
-    return testerSettingsPath();
 }
 
 int MainWindow::cardNumberFor(const QString &key)
@@ -171,21 +151,16 @@ KAVROWidget *MainWindow::panelFor(int comno) const
 void MainWindow::retranslate()
 {
     ui->retranslateUi(this);
-    switch (variant::build()) {
-    case Build::Com:
-        ui->label->setText(tr("Serial Port"));
-        break;
-    case Build::Pcie:
-        ui->label->setText(tr("PCIE Port"));
-        break;
-    case Build::Net:
-        break;
-    }
+    if (variant.portCaption)
+        ui->label->setText(tr(variant.portCaption));
     GQTranslatorManager *languages = GQTranslatorManager::instance();
     for (int i = 0; i < ui->comboBoxLanguage->count(); ++i)
         ui->comboBoxLanguage->setItemText(
             i, QCoreApplication::translate("GQTranslatorManager",
                                            languages->languageName(i).toUtf8().constData()));
+    // The box keeps the minimum of the language it was first shown in, and the bar is short of
+    // room in English: without a minimum of the current items it is squeezed below them.
+    ui->comboBoxLanguage->setMinimumWidth(ui->comboBoxLanguage->sizeHint().width());
     if (ui->tabWidget->count() == 0)
         ui->stackedWidget->setCurrentIndex(0);
 }
@@ -203,8 +178,8 @@ void MainWindow::on_comboBoxLanguage_currentIndexChanged(int)
         return;
     const int index = ui->comboBoxLanguage->currentIndex();
     {
-        QSettings settings(settingsPath(), QSettings::IniFormat);
-        settings.setValue(QStringLiteral("Language/CurLan"), index);
+        QSettings settings(testerSettingsPath(), QSettings::IniFormat);
+        settings.setValue(shellsettings::Language, index);
     }
     GQTranslatorManager::instance()->setLanguage(index);
 }
@@ -218,18 +193,21 @@ void MainWindow::openCard(const QString &portText, int comno, const QString &tit
     }
     if (panelFor(comno))
         return;
-    auto *panel = new KAVROWidget(comno, this);
-    const QString icon = variant::build() == Build::Pcie ? QStringLiteral(":/image/PCIe.png")
-                                                         : QStringLiteral(":/image/Com.png");
-    ui->tabWidget->addTab(panel, QIcon(icon), title);
+    auto *panel = new KAVROWidget(comno, variant.panel, this);
+    ui->tabWidget->addTab(panel, QIcon(variant.tabIcon), title);
     ui->stackedWidget->setCurrentIndex(1);
+}
+
+int MainWindow::cardNumberOf(const QString &field, const QString &key)
+{
+    return variant.fixedPortText.isEmpty() ? cardNumberFor(key) : field.toInt(nullptr, 10);
 }
 
 void MainWindow::on_pushButtonOpen_clicked()
 {
     const QString field = ui->comboBoxIP->currentText();
-    switch (variant::build()) {
-    case Build::Net: {
+    QString key = field;
+    if (variant.portField) {
         const QString port = ui->lineEditPort->text();
         if (field.isEmpty()) {
             QMessageBox::critical(nullptr, tr("Error"), tr("The IP address cannot be empty."));
@@ -239,52 +217,32 @@ void MainWindow::on_pushButtonOpen_clicked()
             QMessageBox::critical(nullptr, tr("Error"), tr("The Port cannot be empty."));
             return;
         }
-        const QString key = field + QLatin1Char(':') + port;
-        const int number = cardNumberFor(key);
+        key += QLatin1Char(':') + port;
+    } else if (field.isEmpty()) {
+        QMessageBox::critical(nullptr, tr("Error"),
+                              tr("Card number not selected. Please select a card number first."));
+        return;
+    }
+    const int number = cardNumberOf(field, key);
+    if (variant.fixedPortText.isEmpty())
         openCard(key, number, QString::number(number) + QLatin1Char('-') + field);
-        QSettings settings(settingsPath(), QSettings::IniFormat);
-        settings.setValue(QStringLiteral("CardLast/IP"), field);
-        settings.setValue(QStringLiteral("CardLast/Port"), port);
-        break;
-    }
-    case Build::Com: {
-        if (field.isEmpty()) {
-            QMessageBox::critical(
-                nullptr, tr("Error"),
-                tr("Card number not selected. Please select a card number first."));
-            return;
-        }
-        const int number = cardNumberFor(field);
-        openCard(field, number, QString::number(number) + QLatin1Char('-') + field);
-        break;
-    }
-    case Build::Pcie:
-        if (field.isEmpty()) {
-            QMessageBox::critical(
-                nullptr, tr("Error"),
-                tr("Card number not selected. Please select a card number first."));
-            return;
-        }
-        openCard(QStringLiteral("PCIE"), field.toInt(nullptr, 10), field);
-        break;
+    else
+        openCard(variant.fixedPortText, number, field);
+    if (!variant.lastConnectionGroup.isEmpty()) {
+        // Kept even when the open failed: the user typed it.
+        QSettings settings(testerSettingsPath(), QSettings::IniFormat);
+        settings.beginGroup(variant.lastConnectionGroup);
+        settings.setValue(shellsettings::LastAddress, field);
+        settings.setValue(shellsettings::LastPort, ui->lineEditPort->text());
     }
 }
 
 void MainWindow::on_pushButtonClose_clicked()
 {
     const QString field = ui->comboBoxIP->currentText();
-    int number = 0;
-    switch (variant::build()) {
-    case Build::Net:
-        number = cardNumberFor(field + QLatin1Char(':') + ui->lineEditPort->text());
-        break;
-    case Build::Com:
-        number = cardNumberFor(field);
-        break;
-    case Build::Pcie:
-        number = field.toInt(nullptr, 10);
-        break;
-    }
+    const QString key =
+        variant.portField ? field + QLatin1Char(':') + ui->lineEditPort->text() : field;
+    const int number = cardNumberOf(field, key);
     for (int i = 0; i < ui->tabWidget->count(); ++i) {
         auto *panel = qobject_cast<KAVROWidget *>(ui->tabWidget->widget(i));
         if (panel && panel->comno() == number) {
@@ -302,7 +260,7 @@ void MainWindow::closeTab(int index)
     auto *panel = qobject_cast<KAVROWidget *>(ui->tabWidget->widget(index));
     if (!panel)
         return;
-    if (variant::build() != Build::Pcie) {
+    if (variant.fixedPortText.isEmpty()) {
         std::lock_guard<std::mutex> lock(cardNumbersMutex);
         for (auto it = cardNumbers.begin(); it != cardNumbers.end(); ++it) {
             if (it.value() == panel->comno()) {
@@ -317,23 +275,14 @@ void MainWindow::closeTab(int index)
         ui->stackedWidget->setCurrentIndex(0);
 }
 
-void MainWindow::fillPcieNumbers()
-{
-    ui->comboBoxIP->clear();
-    for (int n = 0; n < 16; ++n)
-        ui->comboBoxIP->addItem(QString::number(n));
-}
-
 void MainWindow::on_pushButtonRefresh_clicked()
 {
-    if (variant::build() == Build::Pcie) {
-        fillPcieNumbers();
+    if (!variant.fixedPorts.isEmpty()) {
+        ui->comboBoxIP->clear();
+        ui->comboBoxIP->addItems(variant.fixedPorts);
         return;
     }
-    startSearch(ui->pushButtonRefresh,
-                variant::build() == Build::Com ? tr("Searching for serial ports...")
-                                               : tr("Searching for IP..."),
-                false);
+    startSearch(ui->pushButtonRefresh, tr(variant.portListSearchText), false);
 }
 
 void MainWindow::on_pushButtonSearch_clicked()
@@ -358,11 +307,11 @@ void MainWindow::startSearch(QPushButton *button, const QString &label, bool car
     dialog->show();
 
     SearchGate::workerStarted();
-    std::thread([window = this, gate = gate, dialog, flag, cardSearch] {
+    const SearchFunction search = cardSearch ? variant.cardSearch : variant.portListSearch;
+    std::thread([window = this, gate = gate, dialog, flag, cardSearch, search] {
         // The window waits for running workers before it goes, so it outlives the probe;
         // the delivery goes through the gate, which the window has closed by then.
-        const variant::SearchResult result = cardSearch ? variant::cardSearch(*window, *flag)
-                                                        : variant::portListSearch(*window, *flag);
+        const SearchResult result = search(*window, *flag);
         gate->withWindow([&](MainWindow &w) {
             QObject::disconnect(&w, &MainWindow::updatePortsUI, nullptr, nullptr);
             QObject::connect(&w, &MainWindow::updatePortsUI, &w,
@@ -375,6 +324,15 @@ void MainWindow::startSearch(QPushButton *button, const QString &label, bool car
     }).detach();
 }
 
+void MainWindow::finishSearch(SimpleProgressDialog *dialog, QPushButton *button)
+{
+    // Hidden now: a message box that follows runs its own event loop, in which the deferred
+    // deletion does not happen, and would show above the dialog until it is answered.
+    dialog->hide();
+    dialog->deleteLater();
+    button->setEnabled(true);
+}
+
 void MainWindow::portListDelivered(SimpleProgressDialog *dialog, QStringList ports, QString,
                                    std::shared_ptr<std::atomic<bool>> cancelFlag)
 {
@@ -382,29 +340,26 @@ void MainWindow::portListDelivered(SimpleProgressDialog *dialog, QStringList por
         ui->comboBoxIP->clear();
         ui->comboBoxIP->addItems(ports);
     }
-    dialog->deleteLater();
-    ui->pushButtonRefresh->setEnabled(true);
+    finishSearch(dialog, ui->pushButtonRefresh);
 }
 
 void MainWindow::cardSearchDelivered(SimpleProgressDialog *dialog, QStringList ports,
                                      QString okPorts, std::shared_ptr<std::atomic<bool>> cancelFlag)
 {
     if (cancelFlag->load()) {
-        dialog->deleteLater();
-        ui->pushButtonSearch->setEnabled(true);
+        finishSearch(dialog, ui->pushButtonSearch);
         return;
     }
     ui->comboBoxIP->clear();
     ui->comboBoxIP->addItems(ports);
     if (!ports.isEmpty())
         ui->comboBoxIP->setCurrentIndex(0);
-    dialog->deleteLater();
-    ui->pushButtonSearch->setEnabled(true);
+    finishSearch(dialog, ui->pushButtonSearch);
     if (!okPorts.isEmpty()) {
         QMessageBox::information(nullptr, tr("Information"),
                                  tr("The board number of the KAVRO card has been found:\n\r") +
                                      okPorts);
-    } else if (variant::build() == Build::Com) {
+    } else if (variant.notFoundIsError) {
         QMessageBox::critical(nullptr, tr("Error"), tr("KAVRO card not found!"));
     } else {
         QMessageBox::information(nullptr, tr("Information"), tr("KAVRO card not found!"));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "testervariant.h"
+
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -18,23 +20,22 @@ class QPushButton;
 class SearchGate;
 class SimpleProgressDialog;
 
-QStringList localIPv4Addresses();
-// Reads the saved language from KAVRO.cfg and applies it; the start-up does this before the
-// main window exists.
-void applySavedLanguage();
+// Reads the saved language from KAVRO.cfg and applies it with the build's catalogues; the
+// start-up does this before the main window exists.
+void applySavedLanguage(const TesterVariant &variant);
 QString testerSettingsPath();
 // Registers the types that searches hand back to the window across threads; the start-up does
 // this before the main window exists.
 void registerSearchTypes();
 
 // The tester's window: a connection bar, a welcome page, and one card panel per open card in
-// tabs. What differs between the network, serial-port and PCIe builds comes from the build's
-// variant source.
+// tabs. What differs between the network, serial-port and PCIe builds comes from the variant
+// it is given, by default the one of the build it is linked into.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
-    explicit MainWindow(QWidget *parent = nullptr);
+    explicit MainWindow(TesterVariant buildVariant, QWidget *parent = nullptr);
     ~MainWindow() override;
 
     // The card number of a connection key, assigning the lowest free one; -1 when all sixteen
@@ -66,12 +67,15 @@ private:
                            std::shared_ptr<std::atomic<bool>> cancelFlag);
     void cardSearchDelivered(SimpleProgressDialog *dialog, QStringList ports, QString okPorts,
                              std::shared_ptr<std::atomic<bool>> cancelFlag);
+    void finishSearch(SimpleProgressDialog *dialog, QPushButton *button);
+    // The number of the card the connection bar names.
+    int cardNumberOf(const QString &field, const QString &key);
     void openCard(const QString &portText, int comno, const QString &title);
     void closeTab(int index);
-    void fillPcieNumbers();
-    QString settingsPath() const;
+    void fillFixedPorts();
 
     Ui::MainWindow *ui;
+    const TesterVariant variant;
     std::mutex cardNumbersMutex;
     QMap<QString, int> cardNumbers;
     std::shared_ptr<SearchGate> gate;

@@ -1,32 +1,13 @@
 // The network build: cards on the local network, reached at "address:port".
 #include "devicemanager.h"
 #include "mainwindow.h"
-#include "panelvariant.h"
-#include "variant.h"
+#include "qtcommon/localaddresses.h"
+#include "shellsettings.h"
+#include "testervariant.h"
 
 #include <stdexcept>
 
-bool kavroPanelIsPcie()
-{
-    return false;
-}
-
-namespace variant {
-
-Build build()
-{
-    return Build::Net;
-}
-
-const char *libraryName()
-{
-    return "KAVRO_Net";
-}
-
-const char *catalogueBase()
-{
-    return "KAVROApp_Net";
-}
+namespace {
 
 SearchResult portListSearch(MainWindow &, const std::atomic<bool> &)
 {
@@ -56,4 +37,18 @@ SearchResult cardSearch(MainWindow &, const std::atomic<bool> &cancel)
     return result;
 }
 
-} // namespace variant
+} // namespace
+
+TesterVariant testerVariant()
+{
+    TesterVariant v;
+    v.libraryName = QStringLiteral("KAVRO_Net");
+    v.catalogueBase = QStringLiteral("KAVROApp_Net");
+    v.tabIcon = QStringLiteral(":/image/Com.png");
+    v.portField = true;
+    v.lastConnectionGroup = shellsettings::LastConnectionGroup;
+    v.portListSearch = portListSearch;
+    v.portListSearchText = QT_TRANSLATE_NOOP("MainWindow", "Searching for IP...");
+    v.cardSearch = cardSearch;
+    return v;
+}

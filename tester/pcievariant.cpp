@@ -1,35 +1,8 @@
 // The PCIe build: cards named by their number, opened with the port text "PCIE".
 #include "kavro_iolb.h"
-#include "mainwindow.h"
-#include "panelvariant.h"
-#include "variant.h"
+#include "testervariant.h"
 
-bool kavroPanelIsPcie()
-{
-    return true;
-}
-
-namespace variant {
-
-Build build()
-{
-    return Build::Pcie;
-}
-
-const char *libraryName()
-{
-    return "KAVRO_PCIE";
-}
-
-const char *catalogueBase()
-{
-    return "KAVROApp_PCIE";
-}
-
-SearchResult portListSearch(MainWindow &, const std::atomic<bool> &)
-{
-    return {}; // the PCIe build fills its numbers at once, without a search
-}
+namespace {
 
 SearchResult cardSearch(MainWindow &, const std::atomic<bool> &cancel)
 {
@@ -48,4 +21,19 @@ SearchResult cardSearch(MainWindow &, const std::atomic<bool> &cancel)
     return result;
 }
 
-} // namespace variant
+} // namespace
+
+TesterVariant testerVariant()
+{
+    TesterVariant v;
+    v.libraryName = QStringLiteral("KAVRO_PCIE");
+    v.catalogueBase = QStringLiteral("KAVROApp_PCIE");
+    v.tabIcon = QStringLiteral(":/image/PCIe.png");
+    v.portCaption = QT_TRANSLATE_NOOP("MainWindow", "PCIE Port");
+    v.fixedPortText = QStringLiteral("PCIE");
+    for (int n = 0; n < 16; ++n)
+        v.fixedPorts << QString::number(n);
+    v.cardSearch = cardSearch;
+    v.panel.pcie = true;
+    return v;
+}

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QStringList>
 #include <QTcpSocket>
 
@@ -90,8 +91,13 @@ int main(int argc, char *argv[])
         const auto wire = cmd.encode();
         socket.write(reinterpret_cast<const char *>(wire.data()), int(wire.size()));
         socket.flush();
-        // Print what the card answers within a short while.
-        while (socket.waitForReadyRead(150)) {
+        // Print what the card answers within a short while: until it has been quiet for
+        // 150 ms, and never longer than a second, since a card whose inputs or pulse trains
+        // keep changing is never quiet.
+        QElapsedTimer listening;
+        listening.start();
+        while (listening.elapsed() < 1000 &&
+               socket.waitForReadyRead(int(qMin<qint64>(150, 1000 - listening.elapsed())))) {
             const QByteArray data = socket.readAll();
             reader.feed(reinterpret_cast<const std::uint8_t *>(data.constData()),
                         std::size_t(data.size()), [](const kavro::link::CardFrame &f) {

@@ -3,19 +3,13 @@
 //                       [--pcie] [--save FILE.png]
 // With --save it renders the panel into the file and exits; otherwise it stays open.
 #include "fakeboard.h"
-#include "kavrowidget.h"
+#include "panel/kavrowidget.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QPixmap>
 #include <QTimer>
 #include <QTranslator>
-
-static bool pcie = false;
-bool kavroPanelIsPcie()
-{
-    return pcie;
-}
 
 int main(int argc, char *argv[])
 {
@@ -36,7 +30,6 @@ int main(int argc, char *argv[])
                                   QStringLiteral("file"));
     parser.addOptions({type, version, inputs, outputs, zh, pcieOption, save});
     parser.process(app);
-    pcie = parser.isSet(pcieOption);
 
     QTranslator translator;
     if (parser.isSet(zh) &&
@@ -51,7 +44,9 @@ int main(int argc, char *argv[])
     fake.setFrameNumber(42);
     iolb_board_open("127.0.0.1:8088", 0);
 
-    KAVROWidget panel(0, nullptr);
+    PanelVariant variant;
+    variant.pcie = parser.isSet(pcieOption);
+    KAVROWidget panel(0, variant);
     panel.show();
     if (parser.isSet(save)) {
         QTimer::singleShot(300, &panel, [&] {

@@ -1,5 +1,6 @@
 #include "boardhost.h"
 
+#include "discovery/protocol.h"
 #include "firmware/cardlevels.h"
 #include "mcu.h"
 #include "mcudevice.h"
@@ -21,7 +22,8 @@ private:
 
 BoardHost::BoardHost(QObject *parent)
     : QObject(parent), m_server(new TcpServer(this)),
-      m_device(new MCUDevice(generateMac(), QString(), QString(), QString(), 23456, this)),
+      m_device(new MCUDevice(generateMac(), QString(), QString(), QString(),
+                             kavro::discovery::kDiscoveryPort, this)),
       m_levels(std::make_unique<Levels>(this))
 {
     MCU *mcu = MCU::instance();

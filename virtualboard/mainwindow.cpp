@@ -1,9 +1,11 @@
 #include "mainwindow.h"
 
 #include "aboutdialog.h"
+#include "discovery/protocol.h"
 #include "ledlabel.h"
 #include "mcu.h"
 #include "mcudevice.h"
+#include "qtcommon/localaddresses.h"
 #include "tcpserver.h"
 #include "ui_mainwindow.h"
 
@@ -16,7 +18,6 @@
 #include <QLocale>
 #include <QMenu>
 #include <QMessageBox>
-#include <QNetworkInterface>
 #include <QTimer>
 #include <QTranslator>
 
@@ -39,18 +40,6 @@ QString startGateway(const QString &ip)
 
 } // namespace
 
-QStringList localIPv4Addresses()
-{
-    QStringList list;
-    for (const QHostAddress &address : QNetworkInterface::allAddresses()) {
-        if (address.protocol() == QAbstractSocket::IPv4Protocol &&
-            address != QHostAddress(QHostAddress::LocalHost))
-            list << address.toString();
-    }
-    list << QStringLiteral("127.0.0.1");
-    return list;
-}
-
 void MainWindow::setSystemTrayAvailableForTest(std::optional<bool> available)
 {
     trayAvailableOverride = available;
@@ -72,8 +61,9 @@ MainWindow::MainWindow(QWidget *parent)
     m_tcpServer = new TcpServer(this);
     const QString startIp =
         addresses.isEmpty() ? QStringLiteral("192.168.1.100") : addresses.first();
-    m_configResponder = std::make_unique<MCUDevice>(
-        generateMac(), startIp, QStringLiteral("255.255.255.0"), startGateway(startIp), 23456);
+    m_configResponder =
+        std::make_unique<MCUDevice>(generateMac(), startIp, QStringLiteral("255.255.255.0"),
+                                    startGateway(startIp), kavro::discovery::kDiscoveryPort);
 
     m_refreshTimer = new QTimer(this);
     m_refreshTimer->setInterval(16);

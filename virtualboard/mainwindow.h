@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/cardidentity.h"
+
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -25,7 +27,6 @@ class QTimer;
 class QTranslator;
 class TcpServer;
 
-QStringList localIPv4Addresses();
 
 // The virtual board's window: picks address and port, opens the simulated card (TCP link, UDP
 // responder, firmware thread), lets the user toggle inputs and shows the outputs the client
@@ -34,8 +35,8 @@ class MainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
-    static constexpr int GroupCount = 1;
-    static constexpr int ChannelsPerGroup = 32;
+    static constexpr int GroupCount = kavro::link::kNetCardGroups;
+    static constexpr int ChannelsPerGroup = kavro::link::kNetCardBitsPerGroup;
 
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;

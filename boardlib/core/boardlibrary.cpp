@@ -120,7 +120,7 @@ unsigned int BoardLibrary::readOutPort(unsigned short comno, unsigned short grou
 int BoardLibrary::readOutBit(unsigned short comno, int bit)
 {
     auto c = card(comno);
-    if (!c || bit < 0 || bit > 31)
+    if (!c || bit < 0 || bit >= link::kNetCardBitsPerGroup)
         return 0;
     return int((c->outputWord() >> bit) & 1u);
 }

@@ -117,7 +117,7 @@ std::optional<CardFrame> CardSession::ask(CommandFrame cmd, CardFrameKind kind, 
 
 int CardSession::writeOutBit(int bit, bool on)
 {
-    if (bit < 0 || bit > 31)
+    if (bit < 0 || bit >= link::kNetCardBitsPerGroup)
         return BadBit;
     if (!m_up)
         return NotReady;

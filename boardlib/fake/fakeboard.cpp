@@ -162,8 +162,8 @@ std::uint32_t FakeBoard::word(unsigned short comno, int group, bool output) cons
 void FakeBoard::setOutBit(unsigned short comno, int bit, bool on)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    auto &w = m_words[{comno, bit / 32}];
-    const std::uint32_t mask = 1u << (bit % 32);
+    auto &w = m_words[{comno, bit / IOLB_CHANNELS_PER_GROUP}];
+    const std::uint32_t mask = 1u << (bit % IOLB_CHANNELS_PER_GROUP);
     w.second = on ? (w.second | mask) : (w.second & ~mask);
 }
 

@@ -78,7 +78,9 @@ int iolb_read_outbit(unsigned short comno, int bitno)
     fake().record("iolb_read_outbit", {comno, bitno});
     if (bitno < 0)
         return 0;
-    return int((fake().word(comno, bitno / 32, true) >> (bitno % 32)) & 1u);
+    return int((fake().word(comno, bitno / IOLB_CHANNELS_PER_GROUP, true) >>
+                (bitno % IOLB_CHANNELS_PER_GROUP)) &
+               1u);
 }
 
 int iolb_write_outbit(unsigned short comno, int bitno, int level)

@@ -21,6 +21,33 @@
 extern "C" {
 #endif
 
+/* Result codes. Every function that returns one gives IOLB_OK (0) on success; the testers
+ * show the others with their texts. Codes 13, 14, 18, 23, 25 and 26 have texts but no
+ * library of ours returns them. */
+enum iolb_result {
+    IOLB_OK = 0,
+    IOLB_ERR_COMNO = 1,          /* comno above 15 */
+    IOLB_ERR_OPEN = 2,           /* no such port, bad port text, connection refused or timed out */
+    IOLB_ERR_NOT_OPEN = 4,       /* comno was not opened */
+    IOLB_ERR_DELAYOFF = 5,       /* time base other than 18, 19, 20, or multiple outside 1 to 9 */
+    IOLB_ERR_IN_USE = 6,         /* comno is open already */
+    IOLB_ERR_PULSER_CREATE = 13, /* a pulse generator could not be made */
+    IOLB_ERR_PULSER_NONE = 14,   /* no pulse generator was made */
+    IOLB_ERR_TIMEOUT = 15,       /* the card did not answer in time */
+    IOLB_ERR_BITNO = 16,         /* bit number outside the card */
+    IOLB_ERR_PULSER_LIMIT = 17,  /* pulse generator for output 8 or above */
+    IOLB_ERR_ADC_IN_CALLBACK = 18,
+    IOLB_ERR_NOT_READY = 21,     /* the link is down */
+    IOLB_ERR_WRITE = 22,         /* the read-back does not show the written level */
+    IOLB_ERR_READ = 23,
+    IOLB_ERR_WRITE_TIMEOUT = 24, /* no read-back in time */
+    IOLB_ERR_UNSUPPORTED = 25,
+    IOLB_ERR_UNKNOWN = 26
+};
+
+/* A group holds this many channels; bit numbers count across groups: group * 32 + bit. */
+enum { IOLB_CHANNELS_PER_GROUP = 32 };
+
 /* Called on a thread of the library's own when a group's words change. It must not touch
  * widgets and should return quickly. */
 typedef void (*KAV_IO_CALLBACK)(void *context, unsigned short comno, unsigned short group,

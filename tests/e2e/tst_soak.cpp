@@ -2,11 +2,11 @@
 // closings of the board's services, and many openings and closings of a card in the network
 // tester against a board host. Memory and thread counts must settle, not grow. KAVRO_SOAK_SCALE
 // multiplies the counts (1 in CI; larger by hand).
-#include "boardhost.h"
+#include "virtualboard/boardhost.h"
 #include "hostprocess.h"
-#include "kavrowidget.h"
-#include "mainwindow.h"
-#include "simpleprogressdialog.h"
+#include "panel/kavrowidget.h"
+#include "tester/mainwindow.h"
+#include "tester/simpleprogressdialog.h"
 
 #include <cstdlib>
 
@@ -128,7 +128,7 @@ private slots:
     {
         HostProcess host;
         QVERIFY(host.started());
-        MainWindow w;
+        MainWindow w(testerVariant());
         w.show();
         QTRY_VERIFY(w.findChild<QPushButton *>("pushButtonRefresh")->isEnabled());
         auto *tabs = w.findChild<QTabWidget *>("tabWidget");

@@ -1,10 +1,11 @@
 // The card panel against the scriptable stand-in of the board library.
-#include "cardtype.h"
-#include "errortext.h"
+#include "panel/cardtype.h"
+#include "panel/errortext.h"
 #include "fakeboard.h"
-#include "kavrowidget.h"
-#include "ledbutton.h"
-#include "ledwidget.h"
+#include "panel/kavrowidget.h"
+#include "panel/ledbutton.h"
+#include "panel/ledwidget.h"
+#include "support/messageboxes.h"
 
 #include <climits>
 #include <memory>
@@ -24,12 +25,6 @@
 
 using kavro::fake::FakeBoard;
 
-static bool pcieBuild = false;
-bool kavroPanelIsPcie()
-{
-    return pcieBuild;
-}
-
 namespace {
 
 FakeBoard &fake()
@@ -44,29 +39,6 @@ QString settingsPath()
 }
 
 // Answers the next modal box and hands back its title and text.
-struct BoxAnswer
-{
-    QString title;
-    QString text;
-    bool seen = false;
-};
-
-void answerNextBox(BoxAnswer *answer)
-{
-    auto *timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, answer] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            answer->title = box->windowTitle();
-            answer->text = box->text();
-            answer->seen = true;
-            timer->stop();
-            timer->deleteLater();
-            box->button(QMessageBox::Ok)->click();
-        }
-    });
-    timer->start();
-}
 
 std::vector<std::vector<long long>> argsOf(const char *function)
 {
@@ -87,11 +59,19 @@ class TstKavroWidget : public QObject
         return w->findChild<T *>(QString::fromLatin1(name));
     }
 
-    std::unique_ptr<KAVROWidget> makePanel(int comno, int type = 7, int version = 12)
+    std::unique_ptr<KAVROWidget> makePanel(int comno, int type = 7, int version = 12,
+                                           PanelVariant variant = {})
     {
         fake().setBoardInfo(std::uint8_t(version), std::uint8_t(type));
         iolb_board_open("127.0.0.1:8088", quint16(comno));
-        return std::make_unique<KAVROWidget>(comno, nullptr);
+        return std::make_unique<KAVROWidget>(comno, variant);
+    }
+
+    static PanelVariant variantOf(bool pcie)
+    {
+        PanelVariant variant;
+        variant.pcie = pcie;
+        return variant;
     }
 
 private slots:
@@ -101,7 +81,6 @@ private slots:
     {
         QFile::remove(settingsPath());
         fake().reset();
-        pcieBuild = false;
     }
 
     void settingsFillTheFields()
@@ -192,26 +171,34 @@ private slots:
         }
     }
 
-    void pulserAvailability_data()
+    // The panel of each build from its variant alone: the other build's panel lives beside it,
+    // and each keeps its own pulse generator box through a change to Chinese and back.
+    void pulserBoxFollowsTheVariant_data()
     {
-        QTest::addColumn<int>("version");
         QTest::addColumn<bool>("pcie");
+        QTest::addColumn<int>("version");
         QTest::addColumn<bool>("enabled");
         QTest::addColumn<QString>("title");
-        QTest::newRow("network, version 10") << 10 << false << false << "Pulse Generator (up to 8)";
-        QTest::newRow("network, version 11") << 11 << false << true << "Pulse Generator (up to 8)";
-        QTest::newRow("pcie, version 10")
-            << 10 << true << true << "Pulse Generator (up to 32 units)";
+        QTest::addColumn<QString>("chineseTitle");
+        const QString eight = QStringLiteral("Pulse Generator (up to 8)");
+        const QString eightZh = QStringLiteral("脉冲发生器（最多8个）");
+        const QString thirtyTwo = QStringLiteral("Pulse Generator (up to 32 units)");
+        const QString thirtyTwoZh = QStringLiteral("脉冲发生器（最多32个）");
+        QTest::newRow("network or serial, version 10") << false << 10 << false << eight << eightZh;
+        QTest::newRow("network or serial, version 11") << false << 11 << true << eight << eightZh;
+        QTest::newRow("pcie, version 10") << true << 10 << true << thirtyTwo << thirtyTwoZh;
+        QTest::newRow("pcie, version 11") << true << 11 << true << thirtyTwo << thirtyTwoZh;
     }
 
-    void pulserAvailability()
+    void pulserBoxFollowsTheVariant()
     {
-        QFETCH(int, version);
         QFETCH(bool, pcie);
+        QFETCH(int, version);
         QFETCH(bool, enabled);
         QFETCH(QString, title);
-        pcieBuild = pcie;
-        auto panel = makePanel(0, 7, version);
+        QFETCH(QString, chineseTitle);
+        auto panel = makePanel(0, 7, version, variantOf(pcie));
+        auto other = makePanel(1, 7, version, variantOf(!pcie));
         panel->show();
         for (const char *name :
              {"pushButtonPulserStart", "pushButtonPulserStop", "lineEditPulserComno",
@@ -219,7 +206,19 @@ private slots:
               "lineEditPulserNegTime", "lineEditPulserPreTime"})
             QCOMPARE(child<QWidget>(panel.get(), name)->isEnabled(), enabled);
         QCOMPARE(child<QLabel>(panel.get(), "label_Pusler_Note")->isVisible(), !enabled);
-        QCOMPARE(child<QGroupBox>(panel.get(), "groupBoxPulser")->title(), title);
+        auto *box = child<QGroupBox>(panel.get(), "groupBoxPulser");
+        QCOMPARE(box->title(), title);
+        QVERIFY(child<QGroupBox>(other.get(), "groupBoxPulser")->title() != title);
+
+        QTranslator translator;
+        QVERIFY(translator.load(QCoreApplication::applicationDirPath() +
+                                QStringLiteral("/kavro_panel_zh_CN.qm")));
+        QCoreApplication::installTranslator(&translator);
+        QTRY_COMPARE(box->title(), chineseTitle);
+        QCoreApplication::removeTranslator(&translator);
+        QTRY_COMPARE(child<QGroupBox>(panel.get(), "groupBoxInput")->title(),
+                     QStringLiteral("Input"));
+        QCOMPARE(box->title(), title);
     }
 
     void reportsArriveQueuedAndCoalesce()
@@ -416,6 +415,36 @@ private slots:
         QCOMPARE(argsOf("iolb_write_outbit")[0][1], 0LL); // starts again at bit 0
     }
 
+    // The average includes the waits, so from the first step on it never reads below the
+    // interval. Qt rounds a coarse timer's expiry to a grid of the interval, by up to 5%; the
+    // starts are put where that rounding would make the steps come early.
+    void loopAverageIsNeverBelowTheInterval()
+    {
+        auto panel = makePanel(0, 7);
+        auto *button = child<QPushButton>(panel.get(), "pushButtonCycleOutput");
+        auto *total = child<QLineEdit>(panel.get(), "lineEditTotalCount");
+        auto *average = child<QLineEdit>(panel.get(), "lineEditAvgUseTime");
+        const int interval = 50;
+        child<QLineEdit>(panel.get(), "lineEditSpanTime")->setText(QString::number(interval));
+        QStringList shown; // every text the field takes on, the same text once
+        connect(average, &QLineEdit::textChanged, average, [&shown](const QString &text) {
+            if (!text.isEmpty())
+                shown << text;
+        });
+        for (int phase : {5, 10, 15, 20}) {
+            QElapsedTimer now;
+            do
+                now.start();
+            while (now.msecsSinceReference() % interval != phase);
+            button->click();
+            QTRY_VERIFY(total->text().toInt() >= 3);
+            button->click();
+        }
+        QVERIFY(shown.size() >= 4); // each start shows a first average at least
+        for (const QString &text : shown)
+            QVERIFY2(text.toInt() >= interval, qPrintable(shown.join(QLatin1Char(' '))));
+    }
+
     void pulserStartReadsFieldsAndSavesThem_data()
     {
         QTest::addColumn<QString>("port");
@@ -477,32 +506,29 @@ private slots:
         auto *start = child<QPushButton>(panel.get(), "pushButtonPulserStart");
 
         fake().setPulserBusy(1, 65535, true);
-        BoxAnswer busy;
-        answerNextBox(&busy);
+        const auto busy = testsupport::answerBoxes(QMessageBox::Ok, true);
         start->click();
-        QVERIFY(busy.seen);
-        QCOMPARE(busy.title, QStringLiteral("Error"));
-        QVERIFY2(busy.text.contains(QLatin1String("output port [-1]")), qPrintable(busy.text));
+        QVERIFY(busy->count == 1);
+        QCOMPARE(busy->title, QStringLiteral("Error"));
+        QVERIFY2(busy->text.contains(QLatin1String("output port [-1]")), qPrintable(busy->text));
         QVERIFY(fake().callsOf("iolb_board_pulser_pulse").empty());
         QVERIFY(!QFile::exists(settingsPath()) ||
                 !QSettings(settingsPath(), QSettings::IniFormat).contains("Card1/pulser_nBit"));
 
         fake().setResult("iolb_board_pulser_isbusy", 17);
-        BoxAnswer failed;
-        answerNextBox(&failed);
+        const auto failed = testsupport::answerBoxes(QMessageBox::Ok, true);
         start->click();
-        QCOMPARE(failed.title, QStringLiteral("Operation failed"));
-        QCOMPARE(failed.text, errorText(17));
+        QCOMPARE(failed->title, QStringLiteral("Operation failed"));
+        QCOMPARE(failed->text, errorText(17));
         QVERIFY(fake().callsOf("iolb_board_pulser_pulse").empty());
 
         fake().setResult("iolb_board_pulser_isbusy", 0);
         fake().setPulserBusy(1, 65535, false);
         fake().setResult("iolb_board_pulser_pulse", 15);
-        BoxAnswer pulseFailed;
-        answerNextBox(&pulseFailed);
+        const auto pulseFailed = testsupport::answerBoxes(QMessageBox::Ok, true);
         start->click();
-        QCOMPARE(pulseFailed.title, QStringLiteral("Operation failed"));
-        QCOMPARE(pulseFailed.text, errorText(15));
+        QCOMPARE(pulseFailed->title, QStringLiteral("Operation failed"));
+        QCOMPARE(pulseFailed->text, errorText(15));
         QCOMPARE(QSettings(settingsPath(), QSettings::IniFormat).value("Card1/pulser_nBit").toInt(),
                  -1);
     }
@@ -566,16 +592,6 @@ private slots:
         QCoreApplication::removeTranslator(&translator);
         QCoreApplication::processEvents();
         QCOMPARE(child<QGroupBox>(panel.get(), "groupBoxInput")->title(), QStringLiteral("Input"));
-    }
-
-    void pcieTitleSurvivesALanguageChange()
-    {
-        pcieBuild = true;
-        auto panel = makePanel(0);
-        QEvent change(QEvent::LanguageChange);
-        QCoreApplication::sendEvent(panel.get(), &change);
-        QCOMPARE(child<QGroupBox>(panel.get(), "groupBoxPulser")->title(),
-                 QStringLiteral("Pulse Generator (up to 32 units)"));
     }
 
     void lampWidgets()

@@ -1,14 +1,14 @@
 // The network tester end to end: the real network board library in this process, a simulated
 // card in a kavro-board-host process on 127.0.0.1, and the window driven as a user drives it.
-#include "devicemanager.h"
-#include "gqtranslatormanager.h"
+#include "tester/devicemanager.h"
+#include "tester/gqtranslatormanager.h"
 #include "hostprocess.h"
-#include "kavrowidget.h"
-#include "ledbutton.h"
-#include "ledwidget.h"
-#include "mainwindow.h"
+#include "panel/kavrowidget.h"
+#include "panel/ledbutton.h"
+#include "panel/ledwidget.h"
+#include "tester/mainwindow.h"
 #include "shelltesthelpers.h"
-#include "simpleprogressdialog.h"
+#include "tester/simpleprogressdialog.h"
 
 #include <memory>
 
@@ -33,7 +33,7 @@ private slots:
         registerSearchTypes();
         QSettings(testerSettingsPath(), QSettings::IniFormat)
             .setValue(QStringLiteral("Language/CurLan"), 1);
-        applySavedLanguage();
+        applySavedLanguage(testerVariant());
         DeviceManager::setDiscoveryTargetsForTest({{QHostAddress::LocalHost, 23456}});
     }
 
@@ -42,7 +42,7 @@ private slots:
         auto host = std::make_unique<HostProcess>(0, true);
         QVERIFY(host->started());
 
-        MainWindow w;
+        MainWindow w(testerVariant());
         w.show();
         QTRY_VERIFY(child<QPushButton>(&w, "pushButtonRefresh")->isEnabled());
         QCOMPARE(w.windowTitle(), QStringLiteral("KAVRO AppVer:6.25.301.1  DllVer:1.0.0.0"));
@@ -97,7 +97,7 @@ private slots:
             ports.push_back(quint16(std::stoi(line.substr(line.rfind(':') + 1))));
         }
 
-        MainWindow w;
+        MainWindow w(testerVariant());
         w.show();
         QTRY_VERIFY(child<QPushButton>(&w, "pushButtonRefresh")->isEnabled());
         for (int i = 0; i < cards; ++i) {

@@ -1,17 +1,16 @@
 // The serial-port and PCIe testers end to end with their own board libraries: the serial one
 // through a pseudo-terminal bridged to a board host, the PCIe one on its simulated cards.
-#include "gqtranslatormanager.h"
+#include "tester/gqtranslatormanager.h"
 #include "kavro_iolb.h"
-#include "kavrowidget.h"
-#include "ledbutton.h"
-#include "ledwidget.h"
-#include "mainwindow.h"
+#include "panel/kavrowidget.h"
+#include "panel/ledbutton.h"
+#include "panel/ledwidget.h"
+#include "tester/mainwindow.h"
 #include "shelltesthelpers.h"
-#include "simpleprogressdialog.h"
-#include "variant.h"
+#include "tester/simpleprogressdialog.h"
 
 #ifdef KAVRO_E2E_COM
-#include "comvariant.h"
+#include "tester/comvariant.h"
 #include "hostprocess.h"
 #include "ptybridge.h"
 #endif
@@ -49,7 +48,7 @@ private slots:
         const QString port = QString::fromStdString(bridge.port());
         setSerialPortsForTest([port] { return QVector<SerialPortEntry>{{ port, false }}; });
 
-        MainWindow w;
+        MainWindow w(testerVariant());
         w.show();
         QTRY_VERIFY(child<QPushButton>(&w, "pushButtonRefresh")->isEnabled());
         QVERIFY(w.windowTitle().endsWith(QStringLiteral("  DllVer:1.0.0.0")));
@@ -68,7 +67,7 @@ private slots:
 #else
     void pcieCardsLoopBackAndPulse()
     {
-        MainWindow w;
+        MainWindow w(testerVariant());
         w.show();
         QVERIFY(w.windowTitle().endsWith(QStringLiteral("  DllVer:1.0.0.0")));
 

@@ -1,6 +1,6 @@
 // The module-version layer of the title bar, on this platform.
 #include "kavro_iolb.h"
-#include "moduleversion.h"
+#include "tester/moduleversion.h"
 
 #include <cstdio>
 #include <gtest/gtest.h>

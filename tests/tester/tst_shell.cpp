@@ -1,13 +1,13 @@
 // The network tester's shell against the scriptable stand-in of the board library, with real
 // UDP responders on this machine for the card search.
-#include "devicemanager.h"
+#include "tester/devicemanager.h"
 #include "fakeboard.h"
-#include "gqtranslatormanager.h"
-#include "kavrowidget.h"
-#include "mainwindow.h"
-#include "mcudevice.h"
+#include "tester/gqtranslatormanager.h"
+#include "panel/kavrowidget.h"
+#include "tester/mainwindow.h"
+#include "virtualboard/mcudevice.h"
 #include "shelltesthelpers.h"
-#include "simpleprogressdialog.h"
+#include "tester/simpleprogressdialog.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -112,7 +112,7 @@ class TstShell : public QObject
     // A window whose start-up search has delivered.
     static std::unique_ptr<MainWindow> makeWindow(bool show = true)
     {
-        auto w = std::make_unique<MainWindow>();
+        auto w = std::make_unique<MainWindow>(testerVariant());
         if (show)
             w->show();
         const bool delivered = QTest::qWaitFor(
@@ -156,7 +156,7 @@ private slots:
     void startupWithAnUnknownLanguage()
     {
         settings().setValue(QStringLiteral("Language/CurLan"), 7);
-        applySavedLanguage();
+        applySavedLanguage(testerVariant());
         QCOMPARE(GQTranslatorManager::instance()->language(), GQTranslatorManager::LAG_MAX);
         auto w = makeWindow();
         QVERIFY(w);
@@ -167,7 +167,7 @@ private slots:
     void startupInEnglish()
     {
         settings().setValue(QStringLiteral("Language/CurLan"), 1);
-        applySavedLanguage();
+        applySavedLanguage(testerVariant());
         auto w = makeWindow();
         QVERIFY(w);
         QCOMPARE(child<QComboBox>(w.get(), "comboBoxLanguage")->currentText(),
@@ -177,7 +177,7 @@ private slots:
 
     void startupWithoutSettingsIsChinese()
     {
-        applySavedLanguage();
+        applySavedLanguage(testerVariant());
         QCOMPARE(GQTranslatorManager::instance()->language(), GQTranslatorManager::ZH_CN);
         auto w = makeWindow();
         QVERIFY(w);
@@ -196,6 +196,40 @@ private slots:
         QCOMPARE(ips->currentIndex(), 0);
         GQTranslatorManager::instance()->setLanguage(GQTranslatorManager::EN_US);
         QTRY_COMPARE(w->windowTitle(), QStringLiteral("KAVROApp")); // the caption after a change
+    }
+
+    // The language box fits its longest item whichever language the window was first shown in.
+    void languageBoxFitsItsItemsAfterASwitch()
+    {
+        using M = GQTranslatorManager;
+        const QMap<M::Language, QStringList> names = {
+            {M::ZH_CN, {QStringLiteral("中文"), QStringLiteral("英语")}},
+            {M::EN_US, {QStringLiteral("Chinese"), QStringLiteral("English")}}};
+        M *languages = M::instance();
+        languages->setCatalogueBase(testerVariant().catalogueBase); // as the start-up does
+        for (const M::Language first : {M::ZH_CN, M::EN_US}) {
+            const M::Language other = first == M::ZH_CN ? M::EN_US : M::ZH_CN;
+            languages->setLanguage(first);
+            auto w = makeWindow();
+            QVERIFY(w);
+            auto *box = child<QComboBox>(w.get(), "comboBoxLanguage");
+            QCOMPARE(box->itemText(1), names[first][1]);
+            // Ends in English, as the later cases expect.
+            for (const M::Language now : {other, first, M::EN_US}) {
+                languages->setLanguage(now);
+                QTRY_COMPARE(box->itemText(1), names[now][1]);
+                // What a box filled with these items from the start asks for.
+                QComboBox fresh;
+                fresh.setFont(box->font());
+                fresh.addItems(names[now]);
+                const int needed = fresh.sizeHint().width();
+                QTRY_VERIFY2(box->width() >= needed,
+                             qPrintable(QStringLiteral("%1 is %2 wide, needs %3")
+                                            .arg(names[now].join(QLatin1Char('/')))
+                                            .arg(box->width())
+                                            .arg(needed)));
+            }
+        }
     }
 
     void cardNumbersFollowTheTabs()
@@ -279,7 +313,7 @@ private slots:
     {
         settings().setValue(QStringLiteral("CardLast/IP"), QStringLiteral("10.9.8.7"));
         settings().setValue(QStringLiteral("CardLast/Port"), QStringLiteral("8088"));
-        auto w = std::make_unique<MainWindow>();
+        auto w = std::make_unique<MainWindow>(testerVariant());
         auto *ips = child<QComboBox>(w.get(), "comboBoxIP");
         QCOMPARE(child<QLineEdit>(w.get(), "lineEditPort")->text(), QStringLiteral("8088"));
         QVERIFY(ips->currentText() != QStringLiteral("10.9.8.7"));
@@ -388,6 +422,7 @@ private slots:
         child<QPushButton>(w.get(), "pushButtonSearch")->click();
         QVERIFY(!child<QPushButton>(w.get(), "pushButtonSearch")->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(seen->count == 1, 5000);
+        QVERIFY(!seen->progressVisible);
         QCOMPARE(seen->title, QStringLiteral("Information"));
         QCOMPARE(seen->text, QStringLiteral("The board number of the KAVRO card has been found:\n\r"
                                             "[02:DE:00:00:00:01]127.0.0.1,"
@@ -409,7 +444,10 @@ private slots:
         QVERIFY(w);
         auto seen = answerBoxes();
         child<QPushButton>(w.get(), "pushButtonSearch")->click();
+        const auto dialogs = w->findChildren<SimpleProgressDialog *>();
+        QVERIFY(dialogs.size() == 1 && dialogs.first()->isVisible()); // shown while it searches
         QTRY_VERIFY_WITH_TIMEOUT(seen->count == 1, 5000);
+        QVERIFY2(!seen->progressVisible, "the progress dialog stays behind the result");
         QCOMPARE(seen->title, QStringLiteral("Information"));
         QCOMPARE(seen->text, QStringLiteral("KAVRO card not found!"));
         QCOMPARE(child<QComboBox>(w.get(), "comboBoxIP")->count(), 0);

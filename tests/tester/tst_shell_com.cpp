@@ -1,10 +1,10 @@
 // The serial-port tester's shell: the system's ports behind a seam, the library a stand-in.
-#include "comvariant.h"
+#include "tester/comvariant.h"
 #include "fakeboard.h"
-#include "gqtranslatormanager.h"
-#include "mainwindow.h"
+#include "tester/gqtranslatormanager.h"
+#include "tester/mainwindow.h"
 #include "shelltesthelpers.h"
-#include "simpleprogressdialog.h"
+#include "tester/simpleprogressdialog.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -22,7 +22,7 @@ class TstShellCom : public QObject
 
     static std::unique_ptr<MainWindow> makeWindow()
     {
-        auto w = std::make_unique<MainWindow>();
+        auto w = std::make_unique<MainWindow>(testerVariant());
         w->show();
         const bool delivered = QTest::qWaitFor(
             [&] { return child<QPushButton>(w.get(), "pushButtonRefresh")->isEnabled(); }, 5000);

@@ -1,10 +1,10 @@
 // The PCIe tester's shell with the stand-in library.
 #include "fakeboard.h"
-#include "gqtranslatormanager.h"
-#include "kavrowidget.h"
-#include "mainwindow.h"
+#include "tester/gqtranslatormanager.h"
+#include "panel/kavrowidget.h"
+#include "tester/mainwindow.h"
 #include "shelltesthelpers.h"
-#include "simpleprogressdialog.h"
+#include "tester/simpleprogressdialog.h"
 
 #include <QComboBox>
 #include <QGroupBox>
@@ -32,7 +32,7 @@ private slots:
 
     void numbersWithoutASearch()
     {
-        MainWindow w;
+        MainWindow w(testerVariant());
         auto *board = child<QComboBox>(&w, "comboBoxBoardNo");
         QVERIFY(board);
         QCOMPARE(board->count(), 16); // at once, in the constructor
@@ -49,7 +49,7 @@ private slots:
     void openByNumber()
     {
         FakeBoard::instance().setBoardInfo(10, 7); // firmware 10: the PCIe panel keeps pulsers
-        MainWindow w;
+        MainWindow w(testerVariant());
         w.show();
         auto *board = child<QComboBox>(&w, "comboBoxBoardNo");
         auto *tabs = child<QTabWidget>(&w, "tabWidget");
@@ -86,7 +86,7 @@ private slots:
     {
         // The stand-in opens nothing: the information box says so.
         FakeBoard::instance().setResult("iolb_board_open", 2);
-        MainWindow w;
+        MainWindow w(testerVariant());
         w.show();
         auto seen = answerBoxes();
         child<QPushButton>(&w, "pushButtonSearch")->click();

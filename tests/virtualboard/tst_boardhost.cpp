@@ -1,5 +1,7 @@
 #include "linkclient.h"
 
+#include <algorithm>
+
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTcpServer>
@@ -193,6 +195,52 @@ private slots:
         process.closeWriteChannel();
         QVERIFY(process.waitForFinished(5000));
         QCOMPARE(process.exitCode(), 0);
+    }
+
+    void oneOutputChangeIsOneLine()
+    {
+        // A repeated set, a word that keeps the bit, and a refresh that drives all 32 outputs
+        // again change nothing more: one "out" line in all.
+        QProcess process;
+        const auto cards = startHost(process);
+        QCOMPARE(cards.size(), 1);
+        LinkClient client;
+        QVERIFY(client.connectTo(cards[0].port));
+        client.send(CommandFrame::make(Command::SetOutBit, 0, 10));
+        client.send(CommandFrame::make(Command::SetOutBit, 0, 10));
+        client.send(CommandFrame::make(Command::WriteOutWord, 0, 0, 1u << 10));
+        client.send(CommandFrame::make(Command::Refresh));
+        client.send(CommandFrame::make(Command::BlankQuery, 0x31));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            std::any_of(client.frames.begin(), client.frames.end(),
+                        [](const auto &f) { return f.kind() == CardFrameKind::BlankReply; }),
+            5000);
+        process.closeWriteChannel();
+        QVERIFY(process.waitForFinished(5000));
+        const QByteArray out = process.readAllStandardOutput();
+        QCOMPARE(out.count("out "), 1);
+        QVERIFY(out.contains("out 10 1\n"));
+    }
+
+    void linkSendEndsWhileTheCardReportsAllTheTime()
+    {
+        // An endless 2 ms pulse train on output 1 keeps the card reporting; the later commands
+        // must still be sent and the tool must end.
+        QProcess host;
+        const auto cards = startHost(host);
+        QCOMPARE(cards.size(), 1);
+        QProcess send;
+        send.start(QCoreApplication::applicationDirPath() + QStringLiteral("/kavro-link-send"),
+                   {QStringLiteral("127.0.0.1:%1").arg(cards[0].port), QStringLiteral("pulse"),
+                    QStringLiteral("1"), QStringLiteral("65535"), QStringLiteral("2"),
+                    QStringLiteral("2"), QStringLiteral("read"), QStringLiteral("set"),
+                    QStringLiteral("20")});
+        QVERIFY(send.waitForFinished(15000));
+        QCOMPARE(send.exitCode(), 0);
+        QByteArray seen;
+        QVERIFY2(waitForLine(host, "out 20 1", seen), seen.constData());
+        host.closeWriteChannel();
+        QVERIFY(host.waitForFinished(5000));
     }
 };
 

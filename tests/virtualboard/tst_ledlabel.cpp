@@ -1,4 +1,4 @@
-#include "ledlabel.h"
+#include "virtualboard/ledlabel.h"
 
 #include <QLabel>
 #include <QSignalSpy>

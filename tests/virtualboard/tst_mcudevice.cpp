@@ -1,4 +1,4 @@
-#include "mcudevice.h"
+#include "virtualboard/mcudevice.h"
 
 #include <QDateTime>
 #include <QNetworkDatagram>

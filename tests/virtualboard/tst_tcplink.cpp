@@ -1,7 +1,7 @@
-#include "boardhost.h"
+#include "virtualboard/boardhost.h"
 #include "linkclient.h"
-#include "mcu.h"
-#include "tcpserver.h"
+#include "virtualboard/mcu.h"
+#include "virtualboard/tcpserver.h"
 
 #include <algorithm>
 

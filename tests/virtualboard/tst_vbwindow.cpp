@@ -1,8 +1,9 @@
-#include "ledlabel.h"
+#include "virtualboard/ledlabel.h"
 #include "linkclient.h"
-#include "mainwindow.h"
-#include "mcu.h"
-#include "mcudevice.h"
+#include "virtualboard/mainwindow.h"
+#include "virtualboard/mcu.h"
+#include "virtualboard/mcudevice.h"
+#include "support/messageboxes.h"
 
 #include <QComboBox>
 #include <QFile>
@@ -34,21 +35,6 @@ quint16 freePort()
     QTcpServer probe;
     probe.listen(QHostAddress::LocalHost, 0);
     return probe.serverPort();
-}
-
-// Answers the next modal message box with the given button, from the event loop.
-void answerNextMessageBox(QMessageBox::StandardButton button)
-{
-    auto *timer = new QTimer;
-    timer->setInterval(10);
-    QObject::connect(timer, &QTimer::timeout, [timer, button] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            timer->stop();
-            timer->deleteLater();
-            box->button(button)->click();
-        }
-    });
-    timer->start();
 }
 
 } // namespace
@@ -338,11 +324,14 @@ private slots:
         MainWindow w;
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
+        std::shared_ptr<testsupport::BoxSeen> answered;
         if (answer)
-            answerNextMessageBox(QMessageBox::StandardButton(answer));
+            answered = testsupport::answerBoxes(QMessageBox::StandardButton(answer), true);
         QCOMPARE(w.close(), closes);
         QTRY_COMPARE(w.isVisible(), visibleAfter);
         QVERIFY(QApplication::activeModalWidget() == nullptr);
+        if (answer)
+            QCOMPARE(answered->count, 1);
     }
 };
 
