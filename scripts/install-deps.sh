@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   clang libclang-rt-dev
   qtbase5-dev qttools5-dev qttools5-dev-tools libqt5serialport5-dev
-  libasio-dev libcli11-dev
+  libasio-dev libcli11-dev libyaml-cpp-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev libmodbus-dev
   xvfb xdotool x11-utils imagemagick fonts-wqy-microhei socat
   g++-mingw-w64-x86-64 file dpkg-dev

@@ -3,6 +3,8 @@
 #include "discovery/macgeneration.h"
 #include "discovery/protocol.h"
 
+#include <algorithm>
+#include <asio/post.hpp>
 #include <set>
 
 namespace kavro::sim {
@@ -20,9 +22,17 @@ CardHost::~CardHost()
     close();
 }
 
-std::string CardHost::open(const HostOptions &o)
+std::string CardHost::open(const HostOptions &options, const Scenario *scenario)
 {
     close();
+    HostOptions o = options;
+    if (scenario && !scenario->cards.empty())
+        o.cards = int(scenario->cards.size());
+    const auto overrides = [&](int i) -> const CardScenario * {
+        return scenario && std::size_t(i) < scenario->cards.size()
+                   ? &scenario->cards[std::size_t(i)]
+                   : nullptr;
+    };
     if (o.cards < 1 || o.cards > HostOptions::MaxCards)
         return "the number of cards must be 1 to " + std::to_string(HostOptions::MaxCards) +
                ", not " + std::to_string(o.cards);
@@ -41,26 +51,55 @@ std::string CardHost::open(const HostOptions &o)
     std::set<std::string> macs;
     for (int i = 0; i < o.cards; ++i) {
         auto card = std::make_unique<Card>(io_);
-        const asio::ip::address_v4 at(o.consecutivePorts ? first : first + std::uint32_t(i));
-        const auto port = std::uint16_t(o.consecutivePorts && o.port != 0 ? o.port + i : o.port);
+        asio::ip::address_v4 at(o.consecutivePorts ? first : first + std::uint32_t(i));
+        auto port = std::uint16_t(o.consecutivePorts && o.port != 0 ? o.port + i : o.port);
+        const CardScenario *own = overrides(i);
+        if (own && own->address) {
+            const auto a = asio::ip::make_address(*own->address, ec);
+            if (ec || !a.is_v4()) {
+                close();
+                return "card " + std::to_string(i) + ": not an IPv4 address: " + *own->address;
+            }
+            at = a.to_v4();
+        }
+        if (own && own->port)
+            port = *own->port;
         if (const std::string error = card->server.listen({at, port}); !error.empty()) {
             close();
             return "card " + std::to_string(i) + ": " + error;
         }
         // Two cards with one MAC could not be told apart by set commands.
         std::string mac;
-        do
-            mac = discovery::generateMac();
-        while (!macs.insert(mac).second);
+        if (own && own->mac) {
+            mac = *own->mac;
+            macs.insert(mac);
+        } else {
+            do
+                mac = discovery::generateMac();
+            while (!macs.insert(mac).second);
+        }
         const std::string ip = at.to_string();
         card->identity = discovery::CardIdentity::withDefaults(
             mac, ip, std::string(discovery::kDefaultSubnetMask), startGateway(ip), o.udpPort);
         Card *raw = card.get();
         const std::size_t n = std::size_t(i);
-        raw->sim.onFrame = [raw](const link::CardWireFrame &f) { raw->server.broadcast(f); };
+        raw->sim.onFrame = [this, raw, n](const link::CardWireFrame &f) {
+            raw->server.broadcast(f);
+            if (!raw->waiting.empty())
+                fireWaiting(n, raw->server.framesSent(), -1);
+        };
         raw->sim.onOutput = [this, n](int bit, bool on) {
+            fixture_->outputChanged(int(n), bit, on);
             if (onOutput)
                 onOutput(n, bit, on);
+        };
+        raw->server.onCommand = [this, raw, n](std::uint8_t code) {
+            if (!raw->waiting.empty())
+                fireWaiting(n, raw->server.framesSent(), code);
+        };
+        raw->server.onFaultHit = [this, n](const char *what, std::uint64_t frame) {
+            if (onFaultHit)
+                onFaultHit(n, what, frame);
         };
         cards_.push_back(std::move(card));
     }
@@ -83,13 +122,165 @@ std::string CardHost::open(const HostOptions &o)
         for (auto &c : cards_)
             c->identity.port = responder_.port();
     }
+    origin_ = std::chrono::steady_clock::now();
+    fixture_ = std::make_unique<Fixture>(
+        io_,
+        [this](int c) {
+            return c >= 0 && std::size_t(c) < cards_.size() ? &cards_[std::size_t(c)]->sim
+                                                            : nullptr;
+        },
+        origin_);
     for (auto &c : cards_)
         c->sim.start();
+    if (scenario) {
+        for (std::size_t i = 0; i < scenario->cards.size() && i < cards_.size(); ++i) {
+            for (const InputBehaviour &b : scenario->cards[i].inputs)
+                driveInput(i, b);
+            for (const Fault &f : scenario->cards[i].faults)
+                addFault(i, f);
+        }
+    }
     return {};
+}
+
+std::uint32_t CardHost::elapsedMs() const
+{
+    return std::uint32_t(std::chrono::duration_cast<std::chrono::milliseconds>(
+                             std::chrono::steady_clock::now() - origin_)
+                             .count());
+}
+
+void CardHost::driveInput(std::size_t card, const InputBehaviour &behaviour)
+{
+    if (card < cards_.size())
+        fixture_->set(int(card), behaviour);
+}
+
+std::shared_ptr<asio::steady_timer> CardHost::timerAt(std::chrono::steady_clock::time_point when)
+{
+    auto timer = std::make_shared<asio::steady_timer>(io_, when);
+    timers_.push_back(timer);
+    // Spent timers go when the list is next looked at.
+    timers_.erase(std::remove_if(timers_.begin(), timers_.end(),
+                                 [](const auto &t) {
+                                     return t.use_count() == 1 &&
+                                            t->expiry() < std::chrono::steady_clock::now();
+                                 }),
+                  timers_.end());
+    return timer;
+}
+
+void CardHost::addFault(std::size_t card, const Fault &fault)
+{
+    if (card >= cards_.size())
+        return;
+    if (fault.afterFrames || fault.onCommand) {
+        cards_[card]->waiting.push_back(fault);
+        return;
+    }
+    if (!fault.atMs || *fault.atMs <= elapsedMs()) {
+        start(card, fault);
+        return;
+    }
+    auto timer = timerAt(origin_ + std::chrono::milliseconds(*fault.atMs));
+    timer->async_wait([this, card, fault, timer](const std::error_code &ec) {
+        if (!ec)
+            start(card, fault);
+    });
+}
+
+void CardHost::fireWaiting(std::size_t card, std::uint64_t frames, int code)
+{
+    auto &waiting = cards_[card]->waiting;
+    for (auto it = waiting.begin(); it != waiting.end();) {
+        const bool due = (it->afterFrames && frames >= *it->afterFrames) ||
+                         (it->onCommand && code >= 0 && *it->onCommand == code);
+        if (!due) {
+            ++it;
+            continue;
+        }
+        // Not from inside the card's pass or the server's read: a restart or a drop there
+        // would pull the ground from under it.
+        const Fault f = *it;
+        it = waiting.erase(it);
+        asio::post(io_, [this, card, f] {
+            if (card < cards_.size())
+                start(card, f);
+        });
+    }
+}
+
+void CardHost::start(std::size_t card, const Fault &fault)
+{
+    setFault(card, fault, true);
+    const bool once = fault.kind == Fault::Kind::Drop || fault.kind == Fault::Kind::Restart;
+    if (once || fault.forMs == 0)
+        return;
+    auto timer = timerAt(std::chrono::steady_clock::now() + std::chrono::milliseconds(fault.forMs));
+    timer->async_wait([this, card, fault, timer](const std::error_code &ec) {
+        if (!ec && card < cards_.size())
+            setFault(card, fault, false);
+    });
+}
+
+void CardHost::setFault(std::size_t card, const Fault &fault, bool on)
+{
+    Card &c = *cards_[card];
+    switch (fault.kind) {
+    case Fault::Kind::Drop:
+        c.server.dropClients();
+        break;
+    case Fault::Kind::Refuse:
+        c.server.setRefusing(on);
+        break;
+    case Fault::Kind::Silent:
+        c.server.setSilent(on);
+        break;
+    case Fault::Kind::Delay:
+        c.server.setDelay(std::chrono::milliseconds(on ? fault.delayMs : 0));
+        break;
+    case Fault::Kind::Corrupt:
+        c.server.setCorruptEvery(on ? fault.every : 0);
+        break;
+    case Fault::Kind::Bytewise:
+        c.server.setBytewise(on);
+        break;
+    case Fault::Kind::Duplicate:
+        c.server.setDuplicateEvery(on ? fault.every : 0);
+        break;
+    case Fault::Kind::Stall:
+        c.server.setStalled(on);
+        break;
+    case Fault::Kind::Restart:
+        c.sim.start();
+        break;
+    }
+    if (onFault)
+        onFault(card, fault.kind, on);
+}
+
+void CardHost::faultsOff(std::size_t card)
+{
+    if (card >= cards_.size())
+        return;
+    Card &c = *cards_[card];
+    c.waiting.clear();
+    for (Fault::Kind kind :
+         {Fault::Kind::Refuse, Fault::Kind::Silent, Fault::Kind::Delay, Fault::Kind::Corrupt,
+          Fault::Kind::Bytewise, Fault::Kind::Duplicate, Fault::Kind::Stall}) {
+        Fault f;
+        f.kind = kind;
+        setFault(card, f, false);
+    }
 }
 
 void CardHost::close()
 {
+    for (auto &t : timers_)
+        t->cancel();
+    timers_.clear();
+    if (fixture_)
+        fixture_->clearAll();
     responder_.stop();
     responder_.setCards({});
     for (auto &c : cards_) {

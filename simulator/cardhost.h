@@ -3,7 +3,9 @@
 #include "cardserver.h"
 #include "discovery/cardidentity.h"
 #include "discovery/protocol.h"
+#include "fixture.h"
 #include "link/cardidentity.h"
+#include "scenario.h"
 #include "simcard.h"
 #include "udpresponder.h"
 
@@ -42,6 +44,8 @@ public:
         SimCard sim;
         CardServer server;
         discovery::CardIdentity identity;
+        // Faults waiting for their frame count or command code; each fires once.
+        std::vector<Fault> waiting;
     };
 
     CardHost();
@@ -49,8 +53,20 @@ public:
 
     // Builds the cards and starts their listeners, the responder and their firmware. Empty on
     // success; on failure nothing is left listening and the text says what went wrong.
-    std::string open(const HostOptions &options);
+    // A scenario, when given, names the cards (their number, addresses, ports and MACs win over
+    // the options) and what drives their inputs and when they fail.
+    std::string open(const HostOptions &options, const Scenario *scenario = nullptr);
     void close();
+
+    // Drives an input by itself, replacing what drove it; a fixed level ends any behaviour.
+    void driveInput(std::size_t card, const InputBehaviour &behaviour);
+    void releaseInput(std::size_t card, int input) { fixture_->clear(int(card), input); }
+    // Starts a fault now, or arms it for its time, frame count or command.
+    void addFault(std::size_t card, const Fault &fault);
+    // Ends every fault of the card and forgets the armed ones.
+    void faultsOff(std::size_t card);
+    // Milliseconds since the cards started.
+    std::uint32_t elapsedMs() const;
 
     asio::io_context &context() { return io_; }
     std::size_t cardCount() const { return cards_.size(); }
@@ -58,11 +74,23 @@ public:
     const UdpResponder &responder() const { return responder_; }
 
     std::function<void(std::size_t card, int bit, bool on)> onOutput;
+    // A fault began (on) or ended.
+    std::function<void(std::size_t card, Fault::Kind kind, bool on)> onFault;
+    // A frame a fault touched: "silent", "corrupt" or "duplicate", and the card's frame number.
+    std::function<void(std::size_t card, const char *what, std::uint64_t frame)> onFaultHit;
 
 private:
+    void start(std::size_t card, const Fault &fault);
+    void setFault(std::size_t card, const Fault &fault, bool on);
+    void fireWaiting(std::size_t card, std::uint64_t frames, int code);
+    std::shared_ptr<asio::steady_timer> timerAt(std::chrono::steady_clock::time_point when);
+
     asio::io_context io_;
     std::vector<std::unique_ptr<Card>> cards_;
     UdpResponder responder_;
+    std::chrono::steady_clock::time_point origin_;
+    std::unique_ptr<Fixture> fixture_;
+    std::vector<std::shared_ptr<asio::steady_timer>> timers_;
 };
 
 // The gateway a new card reports: its address with the last number made 1.

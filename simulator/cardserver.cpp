@@ -27,7 +27,8 @@ struct CardServer::Client
     bool closed = false;
 };
 
-CardServer::CardServer(asio::io_context &io, SimCard &card) : card_(card), acceptor_(io), retry_(io)
+CardServer::CardServer(asio::io_context &io, SimCard &card)
+    : card_(card), acceptor_(io), retry_(io), delayTimer_(io)
 {
 }
 
@@ -68,6 +69,8 @@ void CardServer::close()
     std::error_code ignored;
     acceptor_.close(ignored);
     retry_.cancel();
+    delayTimer_.cancel();
+    delayed_.clear();
     for (const auto &c : clients_) {
         c->closed = true;
         c->socket.close(ignored);
@@ -101,7 +104,7 @@ void CardServer::accept()
 
 void CardServer::read(const std::shared_ptr<Client> &client)
 {
-    if (client->closed || client->reading || client->queued.size() >= OutputPause)
+    if (client->closed || client->reading || stalled_ || client->queued.size() >= OutputPause)
         return;
     client->reading = true;
     client->socket.async_read_some(asio::buffer(client->in),
@@ -122,28 +125,136 @@ void CardServer::deliver(Client &client, std::size_t n)
 {
     client.intake.insert(client.intake.end(), client.in.begin(),
                          client.in.begin() + std::ptrdiff_t(n));
+    std::uint8_t codes[ReadBuffer / link::kFrameSize + 1];
+    std::size_t commands = 0;
     for (std::size_t i = 0; i < n; ++i)
-        client.window.push(client.in[i]);
+        if (client.window.push(client.in[i]) == link::CommandWindow::Result::Command)
+            codes[commands++] = client.window.command().code;
     const std::size_t whole = client.intake.size() - client.window.count();
     card_.receive(client.intake.data(), whole);
     client.intake.erase(client.intake.begin(), client.intake.begin() + std::ptrdiff_t(whole));
+    // After the card has taken them, so that a fault they set off follows their answers.
+    if (onCommand)
+        for (std::size_t k = 0; k < commands; ++k)
+            onCommand(codes[k]);
 }
 
 void CardServer::broadcast(const link::CardWireFrame &frame)
+{
+    const std::uint64_t n = ++frameCount_;
+    if (silent_) {
+        if (onFaultHit)
+            onFaultHit("silent", n);
+        return;
+    }
+    link::CardWireFrame out = frame;
+    if (corruptEvery_ && n % corruptEvery_ == 0) {
+        out[15] = std::uint8_t(out[15] + 1);
+        if (onFaultHit)
+            onFaultHit("corrupt", n);
+    }
+    int copies = 1;
+    if (duplicateEvery_ && n % duplicateEvery_ == 0) {
+        copies = 2;
+        if (onFaultHit)
+            onFaultHit("duplicate", n);
+    }
+    // Behind frames still held back, nothing may overtake.
+    if (delay_.count() > 0 || !delayed_.empty()) {
+        delayed_.push_back({std::chrono::steady_clock::now() + delay_, out, copies});
+        if (delayed_.size() == 1)
+            sendDelayed();
+        return;
+    }
+    send(out, copies);
+}
+
+void CardServer::sendDelayed()
+{
+    const auto now = std::chrono::steady_clock::now();
+    std::size_t due = 0;
+    while (due < delayed_.size() && delayed_[due].due <= now)
+        ++due;
+    // The vector stays small: a delay holds back only the frames of its own span.
+    const std::vector<Delayed> ready(delayed_.begin(), delayed_.begin() + std::ptrdiff_t(due));
+    delayed_.erase(delayed_.begin(), delayed_.begin() + std::ptrdiff_t(due));
+    for (const Delayed &d : ready)
+        send(d.frame, d.copies);
+    if (delayed_.empty())
+        return;
+    delayTimer_.expires_at(delayed_.front().due);
+    delayTimer_.async_wait([this](const std::error_code &ec) {
+        if (!ec)
+            sendDelayed();
+    });
+}
+
+void CardServer::send(const link::CardWireFrame &frame, int copies)
 {
     // Dropping a client edits the list; walk a copy.
     const auto snapshot = clients_;
     for (const auto &c : snapshot) {
         if (c->closed)
             continue;
-        if (c->queued.size() + frame.size() > OutputLimit) {
+        if (c->queued.size() + frame.size() * std::size_t(copies) > OutputLimit) {
             ++dropped_;
             drop(c);
             continue;
         }
-        c->queued.insert(c->queued.end(), frame.begin(), frame.end());
+        for (int k = 0; k < copies; ++k)
+            c->queued.insert(c->queued.end(), frame.begin(), frame.end());
         write(c);
     }
+}
+
+void CardServer::dropClients()
+{
+    const auto snapshot = clients_;
+    for (const auto &c : snapshot)
+        drop(c);
+}
+
+void CardServer::setRefusing(bool on)
+{
+    if (on == refusing_)
+        return;
+    refusing_ = on;
+    std::error_code ignored;
+    if (on) {
+        acceptor_.close(ignored);
+        retry_.cancel();
+        return;
+    }
+    // The same address and port as before.
+    const auto at = endpoint_;
+    std::error_code ec;
+    acceptor_.open(at.protocol(), ec);
+#ifndef _WIN32
+    if (!ec)
+        acceptor_.set_option(asio::ip::tcp::acceptor::reuse_address(true), ec);
+#endif
+    if (!ec)
+        acceptor_.bind(at, ec);
+    if (!ec)
+        acceptor_.listen(30, ec);
+    if (ec) {
+        acceptor_.close(ignored);
+        return;
+    }
+    accept();
+}
+
+void CardServer::setBytewise(bool on)
+{
+    bytewise_ = on;
+}
+
+void CardServer::setStalled(bool on)
+{
+    stalled_ = on;
+    if (!on)
+        for (const auto &c : clients_)
+            read(c);
 }
 
 void CardServer::write(const std::shared_ptr<Client> &client)
@@ -151,8 +262,14 @@ void CardServer::write(const std::shared_ptr<Client> &client)
     if (client->writing || client->queued.empty() || client->closed)
         return;
     client->writing = true;
-    client->sending.swap(client->queued);
-    client->queued.clear();
+    if (bytewise_) {
+        // One byte per write: a client must put frames together from pieces.
+        client->sending.assign(client->queued.begin(), client->queued.begin() + 1);
+        client->queued.erase(client->queued.begin());
+    } else {
+        client->sending.swap(client->queued);
+        client->queued.clear();
+    }
     asio::async_write(client->socket, asio::buffer(client->sending),
                       [this, client](const std::error_code &ec, std::size_t) {
                           client->writing = false;

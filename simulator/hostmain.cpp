@@ -1,6 +1,8 @@
 // kavro-board-host: simulated KAVRO network cards without a window, for scripts and tests.
 // See --help.
 #include "cardhost.h"
+#include "hostcommands.h"
+#include "scenario.h"
 
 #include <CLI/CLI.hpp>
 #include <asio/post.hpp>
@@ -37,15 +39,41 @@ Standard output, once the cards listen: "listening ADDRESS:PORT" for each card i
 then "udp ADDRESS:PORT" when the responder runs; then a line for every output change:
 "out BIT 0|1" in a one-card host, "out CARD BIT 0|1" with more cards.
 
+With --scenario FILE (YAML; see simulator/scenarios/example.yaml) the file names the cards
+(their number, addresses, ports and MACs win over the options), what moves their inputs by
+themselves (fixed levels, square waves, timed sequences, wires from outputs to inputs) and
+when they fail. A scenario with an error is refused with its file, line and field, and
+nothing starts.
+
 Standard input, one command a line:
-  in BIT 0|1          set an input of card 0 (the form of a one-card host)
-  in CARD BIT 0|1     set an input of a card
-  stats [CARD]        print "stats CARD received BYTES frames N intake-max BYTES clients N"
+  in BIT 0|1                    set an input of card 0 (the form of a one-card host)
+  in CARD BIT 0|1               set an input; this ends what drove it
+  square CARD BIT PERIOD_MS [DUTY]          a square wave from now (duty 0 to 1, 0.5)
+  sequence CARD BIT MS:L,MS:L,... [repeat]  levels at times from now
+  wire FROM out BIT [TO] in BIT [DELAY_MS]  an input of card TO (FROM when left out)
+                                follows an output of card FROM
+  release CARD BIT              nothing drives the input any more; it keeps its level
+  fault CARD drop               drop every client's connection
+  fault CARD restart            restart the card's firmware (restart report, outputs kept)
+  fault CARD refuse MS          refuse new connections for MS (0: until off)
+  fault CARD silent MS          send no frame at all, heartbeats included, for MS
+  fault CARD stall MS           read nothing from clients for MS
+  fault CARD delay MS [FOR_MS]  send every frame MS later
+  fault CARD corrupt N [FOR_MS] a wrong checksum in every Nth frame
+  fault CARD duplicate N [FOR_MS]  every Nth frame twice
+  fault CARD bytewise [FOR_MS]  one byte per write
+  fault CARD off                end every fault of the card
+  stats [CARD]                  print "stats CARD received BYTES frames N intake-max BYTES
+                                clients N"
+A fault prints "fault CARD NAME on" when it begins and "... off" when it ends; a frame it
+touched prints "hit CARD silent|corrupt|duplicate FRAME", FRAME counting the card's frames
+from 1, so that a test can tell which answers a fault hit. A line that cannot be carried out
+is ignored with a message on standard error.
 The host stops at the end of its input, on SIGINT or on SIGTERM; keep the input open
 (tail -f /dev/null | kavro-board-host) to run it in the background.
 
 Exit codes: 0 after a stop, 1 when the cards cannot start (port taken, address not
-local), 2 on a usage error.)";
+local), 2 on a usage error or a scenario with an error.)";
 
 asio::io_context *outputContext = nullptr;
 bool flushPosted = false;
@@ -82,69 +110,6 @@ std::string hex(const std::uint8_t *data, std::size_t size)
     return out;
 }
 
-bool parseLevel(const std::string &text, bool &on)
-{
-    if (text != "0" && text != "1")
-        return false;
-    on = text == "1";
-    return true;
-}
-
-bool parseNumber(const std::string &text, long limit, long &value)
-{
-    if (text.empty() || text.size() > 6 ||
-        text.find_first_not_of("0123456789") != std::string::npos)
-        return false;
-    value = std::strtol(text.c_str(), nullptr, 10);
-    return value <= limit;
-}
-
-void printStats(CardHost &host, std::size_t i)
-{
-    auto &c = host.card(i);
-    printLine("stats " + std::to_string(i) + " received " + std::to_string(c.sim.bytesReceived()) +
-              " frames " + std::to_string(c.sim.framesSent()) + " intake-max " +
-              std::to_string(c.sim.intakeHighWater()) + " clients " +
-              std::to_string(c.server.clientCount()));
-}
-
-void handleLine(CardHost &host, const std::string &line)
-{
-    std::istringstream in(line);
-    std::vector<std::string> words;
-    for (std::string w; in >> w;)
-        words.push_back(w);
-    if (words.empty())
-        return;
-    const long lastCard = long(host.cardCount()) - 1;
-    long card = 0;
-    long bit = 0;
-    bool on = false;
-    if (words[0] == "in" && words.size() == 3 && parseNumber(words[1], 31, bit) &&
-        parseLevel(words[2], on)) {
-        host.card(0).sim.setInput(int(bit), on);
-        return;
-    }
-    if (words[0] == "in" && words.size() == 4 && parseNumber(words[1], lastCard, card) &&
-        parseNumber(words[2], 31, bit) && parseLevel(words[3], on)) {
-        host.card(std::size_t(card)).sim.setInput(int(bit), on);
-        return;
-    }
-    if (words[0] == "stats" && words.size() <= 2) {
-        if (words.size() == 2) {
-            if (parseNumber(words[1], lastCard, card)) {
-                printStats(host, std::size_t(card));
-                return;
-            }
-        } else {
-            for (std::size_t i = 0; i < host.cardCount(); ++i)
-                printStats(host, i);
-            return;
-        }
-    }
-    std::fprintf(stderr, "kavro-board-host: ignored: %s\n", line.c_str());
-}
-
 } // namespace
 
 int main(int argc, char *argv[])
@@ -160,8 +125,11 @@ int main(int argc, char *argv[])
     app.add_option("--address", options.address, "IPv4 address of card 0")->capture_default_str();
     const CLI::Validator portNumber(
         [](std::string &text) -> std::string {
-            long value = 0;
-            return parseNumber(text, 65535, value) ? std::string() : "not a port: " + text;
+            const bool digits = !text.empty() && text.size() <= 5 &&
+                                text.find_first_not_of("0123456789") == std::string::npos;
+            return digits && std::strtol(text.c_str(), nullptr, 10) <= 65535
+                       ? std::string()
+                       : "not a port: " + text;
         },
         "PORT");
     app.add_option("--port", portText, "TCP port; 0 lets each card pick a free one")
@@ -174,6 +142,9 @@ int main(int argc, char *argv[])
         ->check(portNumber)
         ->capture_default_str();
     app.add_flag("--verbose", verbose, "Log clients and every frame to standard error");
+    std::string scenarioFile;
+    app.add_option("--scenario", scenarioFile,
+                   "A scenario file (YAML): the cards, what drives their inputs, their faults");
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError &e) {
@@ -192,6 +163,16 @@ int main(int argc, char *argv[])
     options.port = std::uint16_t(std::strtol(portText.c_str(), nullptr, 10));
     options.udpPort = std::uint16_t(std::strtol(udpPortText.c_str(), nullptr, 10));
 
+    kavro::sim::Scenario scenario;
+    if (!scenarioFile.empty()) {
+        try {
+            scenario = kavro::sim::loadScenario(scenarioFile);
+        } catch (const kavro::sim::ScenarioError &e) {
+            std::fprintf(stderr, "kavro-board-host: %s\n", e.what());
+            return 2;
+        }
+    }
+
     CardHost host;
     // Before anything listens, so that a stop asked for at once is a clean one.
     asio::signal_set signals(host.context(), SIGINT, SIGTERM);
@@ -204,7 +185,15 @@ int main(int argc, char *argv[])
             printLine("out " + std::to_string(card) + " " + std::to_string(bit) +
                       (on ? " 1" : " 0"));
     };
-    if (const std::string error = host.open(options); !error.empty()) {
+    host.onFault = [](std::size_t card, kavro::sim::Fault::Kind kind, bool on) {
+        printLine("fault " + std::to_string(card) + " " + kavro::sim::faultName(kind) +
+                  (on ? " on" : " off"));
+    };
+    host.onFaultHit = [](std::size_t card, const char *what, std::uint64_t frame) {
+        printLine("hit " + std::to_string(card) + " " + what + " " + std::to_string(frame));
+    };
+    if (const std::string error = host.open(options, scenarioFile.empty() ? nullptr : &scenario);
+        !error.empty()) {
         std::fprintf(stderr, "kavro-board-host: %s\n", error.c_str());
         return 1;
     }
@@ -229,7 +218,12 @@ int main(int argc, char *argv[])
     std::thread reader([&io, &host] {
         std::string line;
         while (std::getline(std::cin, line))
-            asio::post(io, [&host, line] { handleLine(host, line); });
+            asio::post(io, [&host, line] {
+                const std::string error = kavro::sim::runHostCommand(host, line, printLine);
+                if (!error.empty())
+                    std::fprintf(stderr, "kavro-board-host: ignored: %s: %s\n", line.c_str(),
+                                 error.c_str());
+            });
         asio::post(io, [&io] { io.stop(); });
     });
     reader.detach();
