@@ -156,18 +156,28 @@ void CardHost::driveInput(std::size_t card, const InputBehaviour &behaviour)
         fixture_->set(int(card), behaviour);
 }
 
-std::shared_ptr<asio::steady_timer> CardHost::timerAt(std::chrono::steady_clock::time_point when)
+std::shared_ptr<asio::steady_timer> CardHost::timerAt(std::size_t card,
+                                                      std::chrono::steady_clock::time_point when)
 {
+    auto &timers = cards_[card]->timers;
     auto timer = std::make_shared<asio::steady_timer>(io_, when);
-    timers_.push_back(timer);
+    timers.push_back(timer);
     // Spent timers go when the list is next looked at.
-    timers_.erase(std::remove_if(timers_.begin(), timers_.end(),
-                                 [](const auto &t) {
-                                     return t.use_count() == 1 &&
-                                            t->expiry() < std::chrono::steady_clock::now();
-                                 }),
-                  timers_.end());
+    timers.erase(std::remove_if(timers.begin(), timers.end(),
+                                [](const auto &t) {
+                                    return t.use_count() == 1 &&
+                                           t->expiry() < std::chrono::steady_clock::now();
+                                }),
+                 timers.end());
     return timer;
+}
+
+bool CardHost::owns(std::size_t card, const std::shared_ptr<asio::steady_timer> &timer) const
+{
+    if (card >= cards_.size())
+        return false;
+    const auto &timers = cards_[card]->timers;
+    return std::find(timers.begin(), timers.end(), timer) != timers.end();
 }
 
 void CardHost::addFault(std::size_t card, const Fault &fault)
@@ -182,9 +192,9 @@ void CardHost::addFault(std::size_t card, const Fault &fault)
         start(card, fault);
         return;
     }
-    auto timer = timerAt(origin_ + std::chrono::milliseconds(*fault.atMs));
+    auto timer = timerAt(card, origin_ + std::chrono::milliseconds(*fault.atMs));
     timer->async_wait([this, card, fault, timer](const std::error_code &ec) {
-        if (!ec)
+        if (!ec && owns(card, timer))
             start(card, fault);
     });
 }
@@ -214,12 +224,28 @@ void CardHost::start(std::size_t card, const Fault &fault)
 {
     setFault(card, fault, true);
     const bool once = fault.kind == Fault::Kind::Drop || fault.kind == Fault::Kind::Restart;
-    if (once || fault.forMs == 0)
+    if (once)
         return;
-    auto timer = timerAt(std::chrono::steady_clock::now() + std::chrono::milliseconds(fault.forMs));
+    // The latest word on a fault holds: an earlier one's end no longer applies.
+    auto &end = cards_[card]->ends[fault.kind];
+    if (end) {
+        end->cancel();
+        end.reset();
+    }
+    if (fault.forMs == 0)
+        return;
+    auto timer =
+        timerAt(card, std::chrono::steady_clock::now() + std::chrono::milliseconds(fault.forMs));
+    end = timer;
     timer->async_wait([this, card, fault, timer](const std::error_code &ec) {
-        if (!ec && card < cards_.size())
-            setFault(card, fault, false);
+        if (ec || !owns(card, timer))
+            return;
+        // One that fired just as a newer fault of its kind began has nothing left to end.
+        auto &current = cards_[card]->ends[fault.kind];
+        if (current != timer)
+            return;
+        current.reset();
+        setFault(card, fault, false);
     });
 }
 
@@ -265,6 +291,10 @@ void CardHost::faultsOff(std::size_t card)
         return;
     Card &c = *cards_[card];
     c.waiting.clear();
+    for (auto &t : c.timers)
+        t->cancel();
+    c.timers.clear();
+    c.ends.clear();
     for (Fault::Kind kind :
          {Fault::Kind::Refuse, Fault::Kind::Silent, Fault::Kind::Delay, Fault::Kind::Corrupt,
           Fault::Kind::Bytewise, Fault::Kind::Duplicate, Fault::Kind::Stall}) {
@@ -276,9 +306,11 @@ void CardHost::faultsOff(std::size_t card)
 
 void CardHost::close()
 {
-    for (auto &t : timers_)
-        t->cancel();
-    timers_.clear();
+    for (auto &c : cards_) {
+        for (auto &t : c->timers)
+            t->cancel();
+        c->timers.clear();
+    }
     if (fixture_)
         fixture_->clearAll();
     responder_.stop();

@@ -12,6 +12,7 @@
 #include <asio/io_context.hpp>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -46,6 +47,10 @@ public:
         discovery::CardIdentity identity;
         // Faults waiting for their frame count or command code; each fires once.
         std::vector<Fault> waiting;
+        // Faults waiting for their time, and the ends of running ones; faultsOff cancels them.
+        std::vector<std::shared_ptr<asio::steady_timer>> timers;
+        // The end of the running fault of each kind: a fault started again replaces it.
+        std::map<Fault::Kind, std::shared_ptr<asio::steady_timer>> ends;
     };
 
     CardHost();
@@ -83,14 +88,17 @@ private:
     void start(std::size_t card, const Fault &fault);
     void setFault(std::size_t card, const Fault &fault, bool on);
     void fireWaiting(std::size_t card, std::uint64_t frames, int code);
-    std::shared_ptr<asio::steady_timer> timerAt(std::chrono::steady_clock::time_point when);
+    std::shared_ptr<asio::steady_timer> timerAt(std::size_t card,
+                                                std::chrono::steady_clock::time_point when);
+    // A timer's handler acts only while the card still owns the timer: one already due when
+    // faultsOff ran is no longer cancelled by it.
+    bool owns(std::size_t card, const std::shared_ptr<asio::steady_timer> &timer) const;
 
     asio::io_context io_;
     std::vector<std::unique_ptr<Card>> cards_;
     UdpResponder responder_;
     std::chrono::steady_clock::time_point origin_;
     std::unique_ptr<Fixture> fixture_;
-    std::vector<std::shared_ptr<asio::steady_timer>> timers_;
 };
 
 // The gateway a new card reports: its address with the last number made 1.

@@ -19,6 +19,8 @@ struct CardServer::Client
     // client's stream alone to tell which those are.
     link::CommandWindow window;
     std::vector<std::uint8_t> intake;
+    // What a read already under way when a stall began brought; the card gets it when it ends.
+    std::vector<std::uint8_t> held;
     // Frames wait in queued while sending holds what is on its way.
     std::vector<std::uint8_t> queued;
     std::vector<std::uint8_t> sending;
@@ -107,28 +109,31 @@ void CardServer::read(const std::shared_ptr<Client> &client)
     if (client->closed || client->reading || stalled_ || client->queued.size() >= OutputPause)
         return;
     client->reading = true;
-    client->socket.async_read_some(asio::buffer(client->in),
-                                   [this, client](const std::error_code &ec, std::size_t n) {
-                                       client->reading = false;
-                                       if (client->closed)
-                                           return;
-                                       if (ec) {
-                                           drop(client);
-                                           return;
-                                       }
-                                       deliver(*client, n);
-                                       read(client);
-                                   });
+    client->socket.async_read_some(
+        asio::buffer(client->in), [this, client](const std::error_code &ec, std::size_t n) {
+            client->reading = false;
+            if (client->closed)
+                return;
+            if (ec) {
+                drop(client);
+                return;
+            }
+            if (stalled_) {
+                client->held.assign(client->in.begin(), client->in.begin() + std::ptrdiff_t(n));
+                return;
+            }
+            deliver(*client, client->in.data(), n);
+            read(client);
+        });
 }
 
-void CardServer::deliver(Client &client, std::size_t n)
+void CardServer::deliver(Client &client, const std::uint8_t *data, std::size_t n)
 {
-    client.intake.insert(client.intake.end(), client.in.begin(),
-                         client.in.begin() + std::ptrdiff_t(n));
+    client.intake.insert(client.intake.end(), data, data + n);
     std::uint8_t codes[ReadBuffer / link::kFrameSize + 1];
     std::size_t commands = 0;
     for (std::size_t i = 0; i < n; ++i)
-        if (client.window.push(client.in[i]) == link::CommandWindow::Result::Command)
+        if (client.window.push(data[i]) == link::CommandWindow::Result::Command)
             codes[commands++] = client.window.command().code;
     const std::size_t whole = client.intake.size() - client.window.count();
     card_.receive(client.intake.data(), whole);
@@ -252,9 +257,20 @@ void CardServer::setBytewise(bool on)
 void CardServer::setStalled(bool on)
 {
     stalled_ = on;
-    if (!on)
-        for (const auto &c : clients_)
-            read(c);
+    if (on)
+        return;
+    // Delivering may drop a client; walk a copy.
+    const auto snapshot = clients_;
+    for (const auto &c : snapshot) {
+        if (c->closed)
+            continue;
+        if (!c->held.empty()) {
+            const std::vector<std::uint8_t> held = std::move(c->held);
+            c->held.clear();
+            deliver(*c, held.data(), held.size());
+        }
+        read(c);
+    }
 }
 
 void CardServer::write(const std::shared_ptr<Client> &client)

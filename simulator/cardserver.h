@@ -75,7 +75,7 @@ private:
     struct Client;
     void accept();
     void read(const std::shared_ptr<Client> &client);
-    void deliver(Client &client, std::size_t n);
+    void deliver(Client &client, const std::uint8_t *data, std::size_t n);
     void write(const std::shared_ptr<Client> &client);
     void drop(const std::shared_ptr<Client> &client);
     void send(const link::CardWireFrame &frame, int copies);

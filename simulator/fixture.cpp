@@ -7,7 +7,7 @@
 
 namespace kavro::sim {
 
-struct Fixture::Driver
+struct Fixture::Driver : std::enable_shared_from_this<Fixture::Driver>
 {
     Driver(asio::io_context &io, int c, const InputBehaviour &b) : card(c), behaviour(b), timer(io)
     {
@@ -37,7 +37,7 @@ void Fixture::setInput(int card, int input, bool on)
 void Fixture::set(int card, const InputBehaviour &behaviour)
 {
     clear(card, behaviour.input);
-    auto d = std::make_unique<Driver>(io_, card, behaviour);
+    auto d = std::make_shared<Driver>(io_, card, behaviour);
     Driver &driver = *d;
     drivers_[{card, behaviour.input}] = std::move(d);
     switch (behaviour.kind) {
@@ -132,10 +132,12 @@ void Fixture::arm(Driver &d)
     if (next < 0)
         return;
     d.timer.expires_at(origin_ + std::chrono::milliseconds(next));
-    Driver *self = &d;
+    const std::weak_ptr<Driver> self = d.weak_from_this();
     d.timer.async_wait([this, self](const std::error_code &ec) {
-        if (!ec)
-            arm(*self);
+        if (ec)
+            return;
+        if (const auto alive = self.lock())
+            arm(*alive);
     });
 }
 
@@ -148,19 +150,26 @@ void Fixture::outputChanged(int card, int output, bool on)
             continue;
         const int target = d.card;
         const int input = b.input;
+        // A change on its way belongs to its wire: once the input is released or driven
+        // otherwise, it is lost.
+        const std::weak_ptr<Driver> wire = entry.second;
         if (b.delayMs == 0) {
-            asio::post(io_, [this, target, input, on] { setInput(target, input, on); });
+            asio::post(io_, [this, wire, target, input, on] {
+                if (!wire.expired())
+                    setInput(target, input, on);
+            });
             continue;
         }
         auto timer =
             std::make_shared<asio::steady_timer>(io_, std::chrono::milliseconds(b.delayMs));
         inFlight_.push_back(timer);
-        timer->async_wait([this, timer, target, input, on](const std::error_code &ec) {
+        timer->async_wait([this, timer, wire, target, input, on](const std::error_code &ec) {
             if (ec)
                 return;
             inFlight_.erase(std::remove(inFlight_.begin(), inFlight_.end(), timer),
                             inFlight_.end());
-            setInput(target, input, on);
+            if (!wire.expired())
+                setInput(target, input, on);
         });
     }
 }

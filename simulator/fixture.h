@@ -46,7 +46,9 @@ private:
     asio::io_context &io_;
     std::function<SimCard *(int)> cardAt_;
     Clock::time_point origin_;
-    std::map<std::pair<int, int>, std::unique_ptr<Driver>> drivers_;
+    // Shared only so that handlers can tell their driver is gone: a timer's wait that has
+    // already completed runs its handler even after the timer was cancelled or destroyed.
+    std::map<std::pair<int, int>, std::shared_ptr<Driver>> drivers_;
     // A pending change along a wire; the timer lives until it fires.
     std::vector<std::shared_ptr<asio::steady_timer>> inFlight_;
 };

@@ -30,7 +30,7 @@ int CardSession::open()
     if (!m_transport->connect(this, m_timing.connect))
         return OpenFailed;
     m_up = true;
-    if (!ask(CommandFrame::make(Command::ReportGroup, 0), CardFrameKind::GroupReport)) {
+    if (!ask(CommandFrame::make(Command::ReportGroup, 0), CardFrameKind::GroupReport).frame) {
         close();
         return Timeout;
     }
@@ -97,22 +97,24 @@ std::uint8_t CardSession::send(CommandFrame cmd)
     return cmd.selector;
 }
 
-std::optional<CardFrame> CardSession::ask(CommandFrame cmd, CardFrameKind kind, int bit, bool level,
-                                          bool levelOnly)
+CardSession::Answer CardSession::ask(CommandFrame cmd, CardFrameKind kind, int bit, bool level,
+                                     bool levelOnly)
 {
     Waiter waiter{0, kind, std::nullopt, bit, level, levelOnly};
+    waiter.read = cmd.code == std::uint8_t(Command::ReadGroup);
     cmd.selector = m_nextSelector.fetch_add(1);
     waiter.selector = cmd.selector;
+    const link::WireFrame wire = cmd.encode();
     std::unique_lock<std::mutex> lock(m_mutex);
     m_waiters.push_back(&waiter);
-    lock.unlock();
-    const link::WireFrame wire = cmd.encode();
+    // Sent under the lock: a resync that is sent once this waiter is seen then leaves after
+    // this command. The transports only queue the bytes here.
     m_transport->send(wire.data(), wire.size());
-    lock.lock();
-    m_answered.wait_for(lock, m_timing.answer,
-                        [&] { return waiter.answer.has_value() || m_closed.load(); });
+    m_answered.wait_for(lock, m_timing.answer, [&] {
+        return waiter.answer.has_value() || waiter.settled || m_closed.load();
+    });
     m_waiters.remove(&waiter);
-    return waiter.answer;
+    return {waiter.answer, waiter.lost};
 }
 
 int CardSession::writeOutBit(int bit, bool on)
@@ -135,19 +137,26 @@ int CardSession::writeOutBit(int bit, bool on)
     // meanwhile, the report telling so is on its way ahead of any answer to this command,
     // which then changes nothing: that report answers too.
     if (changes) {
-        if (ask(write, CardFrameKind::GroupReport, bit, on, true))
+        const Answer answer = ask(write, CardFrameKind::GroupReport, bit, on, true);
+        if (answer.frame)
             return Ok;
-        if (!m_up)
-            return WriteTimeout; // the link went down: a read-back would only wait again
+        // A frame went missing while the write waited: it may have been the answer, so the
+        // write is not known to be done. The words are being fetched again meanwhile.
+        if (answer.lost || !m_up)
+            return WriteTimeout;
     }
     // A write that changes nothing is not answered: read the word back after it.
     if (!changes)
         send(write);
-    const auto readBack =
+    const Answer readBack =
         ask(CommandFrame::make(Command::ReadGroup, 0), CardFrameKind::GroupReport, bit, on);
-    if (!readBack)
+    if (!readBack.frame)
         return WriteTimeout;
-    return ((readBack->outputWord() >> bit) & 1u) == (on ? 1u : 0u) ? Ok : WriteFailed;
+    // The write was expected to change the word, and a frame that went missing before the
+    // read-back may have been its answer (a card silent for a while sends nothing at all).
+    if (changes && readBack.lost)
+        return WriteTimeout;
+    return ((readBack.frame->outputWord() >> bit) & 1u) == (on ? 1u : 0u) ? Ok : WriteFailed;
 }
 
 int CardSession::delayOff(int timeBase, int multiple)
@@ -170,7 +179,7 @@ int CardSession::pulse(int bit, bool positive, std::uint16_t count, std::uint16_
     const auto answer = ask(CommandFrame::makePulser(std::uint8_t(bit | (positive ? 0x10 : 0)),
                                                      count, positiveMs, negativeMs, leadMs),
                             CardFrameKind::PulserStatus);
-    return answer ? Ok : Timeout;
+    return answer.frame ? Ok : Timeout;
 }
 
 int CardSession::terminatePulser(int bit)
@@ -180,6 +189,7 @@ int CardSession::terminatePulser(int bit)
     if (!m_up)
         return NotReady;
     return ask(CommandFrame::makePulser(std::uint8_t(bit), 0, 0, 0, 0), CardFrameKind::PulserStatus)
+                   .frame
                ? Ok
                : Timeout;
 }
@@ -192,7 +202,13 @@ void CardSession::onBytes(const std::uint8_t *data, std::size_t size)
     std::vector<Change> changes;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_reader.feed(data, size, [&](const CardFrame &f) { handleFrame(f, changes); });
+        m_reader.feed(data, size, [&](const CardFrame &f) {
+            // Bytes skipped ahead of this frame were a frame that came garbled.
+            noteSkippedBytes();
+            handleFrame(f, changes);
+        });
+        noteSkippedBytes();
+        resyncIfNeeded();
     }
     m_answered.notify_all();
     if (changes.empty())
@@ -205,29 +221,98 @@ void CardSession::onBytes(const std::uint8_t *data, std::size_t size)
     }
 }
 
+void CardSession::noteSkippedBytes()
+{
+    if (m_reader.skippedBytes() == m_skippedBytes)
+        return;
+    m_skippedBytes = m_reader.skippedBytes();
+    noteLoss();
+}
+
+void CardSession::noteLoss()
+{
+    m_stale = true;
+    for (Waiter *w : m_waiters)
+        if (!w->answer)
+            w->lost = true;
+}
+
+void CardSession::resyncIfNeeded()
+{
+    bool wanted = m_stale;
+    for (Waiter *w : m_waiters)
+        wanted = wanted || (w->lost && !w->answer && !w->settled && !w->beforeSync);
+    if (!wanted || !m_up || m_closed)
+        return;
+    // One resync at a time, so that a link that garbles every frame is not flooded; one whose
+    // answer went missing too is sent again with the next frame after the answer time.
+    const auto now = Clock::now();
+    if (m_syncSelector && now - m_syncSent < m_timing.answer)
+        return;
+    for (Waiter *w : m_waiters)
+        if (w->lost && !w->answer)
+            w->beforeSync = true;
+    CommandFrame sync = CommandFrame::make(Command::ReadGroup, 0);
+    sync.selector = m_nextSelector.fetch_add(1);
+    m_syncSelector = sync.selector;
+    m_syncSent = now;
+    const link::WireFrame wire = sync.encode();
+    m_transport->send(wire.data(), wire.size());
+}
+
 void CardSession::handleFrame(const CardFrame &frame, std::vector<Change> &changes)
 {
     m_lastFrame = Clock::now();
-    m_sequence = frame.sequence;
     const auto kind = frame.kind();
+    // The card builds the selector of every frame from the selector of the last command it
+    // took, so the first frame of the right kind that carries a command's selector answers it.
+    const std::uint8_t commandSelector = std::uint8_t(frame.selector - frame.sequence);
+
+    // The frame number moves by one with each counted report and is 0 after a restart; a
+    // read-back and the frames other than group reports carry it unchanged. Any other move
+    // means that a frame went missing.
+    if (m_haveSequence && frame.sequence != m_sequence) {
+        const std::uint8_t next = m_sequence == 255 ? 1 : std::uint8_t(m_sequence + 1);
+        bool unchanged = kind != CardFrameKind::GroupReport;
+        if (kind == CardFrameKind::GroupReport) {
+            unchanged = m_syncSelector == commandSelector;
+            for (const Waiter *w : m_waiters)
+                unchanged = unchanged || (w->read && !w->answer && w->selector == commandSelector);
+        }
+        if (unchanged || (frame.sequence != next && frame.sequence != 0))
+            noteLoss();
+    }
+    m_haveSequence = true;
+    m_sequence = frame.sequence;
+
     if (kind == CardFrameKind::PulserStatus)
         m_pulsers = frame.payload;
     if (kind == CardFrameKind::GroupReport && frame.group() == 0) {
+        m_stale = false; // a group report carries both words whole
         if (frame.inputWord() != m_in || frame.outputWord() != m_out) {
             changes.push_back({frame.inputWord(), frame.outputWord(), m_in, m_out, frame.sequence});
             m_in = frame.inputWord();
             m_out = frame.outputWord();
         }
     }
-    // The card builds the selector of every frame from the selector of the last command it
-    // took, so the first frame of the right kind that carries a command's selector answers it.
-    const std::uint8_t commandSelector = std::uint8_t(frame.selector - frame.sequence);
+
+    // The card answers commands in order: once the resync's answer is here, a command sent
+    // ahead of it that is still unanswered has lost its answer.
+    if (kind == CardFrameKind::GroupReport && m_syncSelector == commandSelector) {
+        m_syncSelector.reset();
+        for (Waiter *w : m_waiters)
+            if (w->beforeSync && !w->answer)
+                w->settled = true;
+    }
+
     for (Waiter *w : m_waiters) {
-        if (w->answer || w->kind != kind)
+        if (w->answer || w->settled || w->kind != kind)
             continue;
         const bool showsLevel = w->bit >= 0 && frame.group() == 0 &&
                                 ((frame.outputWord() >> w->bit) & 1u) == (w->level ? 1u : 0u);
-        if (showsLevel || (!w->levelOnly && w->selector == commandSelector))
+        const bool ownSelector = w->selector == commandSelector;
+        if (w->lost ? ownSelector && (!w->levelOnly || showsLevel)
+                    : showsLevel || (!w->levelOnly && ownSelector))
             w->answer = frame;
     }
 }
@@ -244,6 +329,9 @@ void CardSession::onDown()
     m_up = false;
     std::lock_guard<std::mutex> lock(m_mutex);
     m_reader.reset();
+    // The next connection starts on a frame boundary with the card's number as it is then.
+    m_haveSequence = false;
+    m_syncSelector.reset();
 }
 
 } // namespace kavro::boardlib

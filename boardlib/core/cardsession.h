@@ -77,6 +77,17 @@ private:
         int bit = -1;
         bool level = false;
         bool levelOnly = false;
+        bool read = false; // a ReadGroup, whose answer carries the frame number unchanged
+        // A frame went missing while it waited: from then on only a frame built for its own
+        // command answers it, since the lost one may have been its answer.
+        bool lost = false;
+        bool beforeSync = false; // its command went out ahead of the resync in flight
+        bool settled = false;    // the resync came back first: its answer will not come
+    };
+    struct Answer
+    {
+        std::optional<link::CardFrame> frame;
+        bool lost = false; // a frame went missing while waiting
     };
     struct Change
     {
@@ -87,9 +98,15 @@ private:
     std::uint8_t send(link::CommandFrame cmd);
     // Sends cmd and waits for the card frame that answers it: the first of that kind built
     // after the card took the command, which carries the command's selector in its own.
-    std::optional<link::CardFrame> ask(link::CommandFrame cmd, link::CardFrameKind kind,
-                                       int bit = -1, bool level = false, bool levelOnly = false);
+    Answer ask(link::CommandFrame cmd, link::CardFrameKind kind, int bit = -1, bool level = false,
+               bool levelOnly = false);
     void handleFrame(const link::CardFrame &frame, std::vector<Change> &changes);
+    // A frame went missing: the words may be behind the card's, and a waiting command's answer
+    // may be gone. Called with m_mutex held.
+    void noteLoss();
+    void noteSkippedBytes();
+    // Asks for the words of group 0 again when a loss calls for it. Called with m_mutex held.
+    void resyncIfNeeded();
 
     const unsigned short m_comno;
     const Timing m_timing;
@@ -107,6 +124,11 @@ private:
     std::uint8_t m_sequence = 0;
     std::array<std::uint8_t, 8> m_pulsers{};
     std::optional<Clock::time_point> m_lastFrame;
+    bool m_haveSequence = false; // m_sequence is the card's, from a frame of this connection
+    std::uint64_t m_skippedBytes = 0;
+    bool m_stale = false;                       // a frame went missing since the last group report
+    std::optional<std::uint8_t> m_syncSelector; // the resync in flight
+    Clock::time_point m_syncSent;
 
     // Held while the callback runs, so that removing it waits for a running call; recursive,
     // so that the callback itself may remove it or close the card.

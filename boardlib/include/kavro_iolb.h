@@ -37,10 +37,10 @@ enum iolb_result {
     IOLB_ERR_BITNO = 16,         /* bit number outside the card */
     IOLB_ERR_PULSER_LIMIT = 17,  /* pulse generator for output 8 or above */
     IOLB_ERR_ADC_IN_CALLBACK = 18,
-    IOLB_ERR_NOT_READY = 21,     /* the link is down */
-    IOLB_ERR_WRITE = 22,         /* the read-back does not show the written level */
+    IOLB_ERR_NOT_READY = 21, /* the link is down */
+    IOLB_ERR_WRITE = 22,     /* the read-back does not show the written level */
     IOLB_ERR_READ = 23,
-    IOLB_ERR_WRITE_TIMEOUT = 24, /* no read-back in time */
+    IOLB_ERR_WRITE_TIMEOUT = 24, /* the write's answer did not come in time or came garbled */
     IOLB_ERR_UNSUPPORTED = 25,
     IOLB_ERR_UNKNOWN = 26
 };

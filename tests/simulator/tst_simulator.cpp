@@ -3,30 +3,19 @@
 // stays on loopback addresses, and every port is picked by the system.
 #include "discovery/inforeply.h"
 #include "discovery/protocol.h"
-#include "link/cardframe.h"
-#include "link/cardframereader.h"
-#include "link/commandframe.h"
-#include "simulator/cardhost.h"
+#include "simtestsupport.h"
 
 #include <algorithm>
 #include <array>
-#include <asio/executor_work_guard.hpp>
 #include <asio/io_context.hpp>
 #include <asio/ip/tcp.hpp>
 #include <asio/ip/udp.hpp>
-#include <asio/post.hpp>
 #include <chrono>
 #include <cstdint>
-#include <functional>
-#include <future>
 #include <gtest/gtest.h>
 #include <map>
-#include <memory>
 #include <set>
-#include <stdexcept>
 #include <string>
-#include <thread>
-#include <utility>
 #include <vector>
 
 using namespace std::chrono_literals;
@@ -34,208 +23,20 @@ using asio::ip::make_address;
 using asio::ip::tcp;
 using asio::ip::udp;
 using kavro::link::CardFrame;
-using kavro::link::CardFrameKind;
 using kavro::link::Command;
 using kavro::link::CommandFrame;
 using kavro::sim::CardHost;
 using kavro::sim::HostOptions;
 using kavro::sim::SimCard;
+using kavro::simtest::append;
+using kavro::simtest::HostThread;
+using kavro::simtest::kTimeout;
+using kavro::simtest::LinkClient;
+using kavro::simtest::loopbackHost;
+using kavro::simtest::runUntil;
+using kavro::simtest::writeWord;
 
 namespace {
-
-// Generous: the suite shares the machine with builds and sanitizers.
-constexpr auto kTimeout = std::chrono::steady_clock::duration(20s);
-
-HostOptions loopbackHost(int cards, bool udp = false)
-{
-    HostOptions o;
-    o.cards = cards;
-    o.port = 0;
-    o.udp = udp;
-    o.udpPort = 0;
-    o.udpAddress = "127.0.0.1";
-    return o;
-}
-
-void append(std::vector<std::uint8_t> &out, const CommandFrame &f)
-{
-    const auto w = f.encode();
-    out.insert(out.end(), w.begin(), w.end());
-}
-
-CommandFrame writeWord(std::uint32_t word)
-{
-    return CommandFrame::make(Command::WriteOutWord, 0, 0, word);
-}
-
-// A CardHost whose context runs on a thread of its own; call() runs a function there and hands
-// back what it returns.
-class HostThread
-{
-public:
-    ~HostThread() { stop(); }
-
-    std::string open(const HostOptions &options)
-    {
-        std::string error = host_.open(options);
-        if (error.empty())
-            thread_ = std::thread([this] { host_.context().run(); });
-        return error;
-    }
-
-    template <typename F> auto call(F f) -> decltype(f(std::declval<CardHost &>()))
-    {
-        using Result = decltype(f(host_));
-        auto promise = std::make_shared<std::promise<Result>>();
-        auto future = promise->get_future();
-        asio::post(host_.context(), [this, promise, f] { promise->set_value(f(host_)); });
-        if (future.wait_for(kTimeout) != std::future_status::ready)
-            throw std::runtime_error("the host's context does not answer");
-        return future.get();
-    }
-
-    tcp::endpoint endpoint(std::size_t card)
-    {
-        return call([card](CardHost &h) { return h.card(card).server.endpoint(); });
-    }
-    std::size_t clients(std::size_t card)
-    {
-        return call([card](CardHost &h) { return h.card(card).server.clientCount(); });
-    }
-
-    void stop()
-    {
-        if (!thread_.joinable())
-            return;
-        work_.reset();
-        host_.context().stop();
-        thread_.join();
-        host_.close();
-    }
-
-private:
-    CardHost host_;
-    asio::executor_work_guard<asio::io_context::executor_type> work_ =
-        asio::make_work_guard(host_.context());
-    std::thread thread_;
-};
-
-// Runs io until pred holds or the time is up.
-template <typename Pred>
-bool runUntil(asio::io_context &io, Pred pred,
-              std::chrono::steady_clock::duration timeout = kTimeout)
-{
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!pred()) {
-        const auto now = std::chrono::steady_clock::now();
-        if (now >= deadline)
-            return false;
-        if (io.stopped())
-            io.restart();
-        // With nothing to run here, what pred waits for happens on the host's thread.
-        if (io.run_one_for(std::min<std::chrono::steady_clock::duration>(deadline - now, 20ms)) ==
-                0 &&
-            io.stopped())
-            std::this_thread::sleep_for(1ms);
-    }
-    return true;
-}
-
-// A board-link client: writes command frames, reads and sorts the card's group reports. A
-// report that moves the sequence on is counted, one that repeats it is a read-back; this holds
-// for a client that connected before the card's first counted report, or for the reports after
-// its first.
-class LinkClient
-{
-public:
-    explicit LinkClient(asio::io_context &io) : socket_(io) {}
-
-    void connect(const tcp::endpoint &at, bool read = true)
-    {
-        socket_.connect(at);
-        if (read)
-            readMore();
-    }
-    void close()
-    {
-        std::error_code ignored;
-        socket_.close(ignored);
-    }
-
-    void send(const CommandFrame &f)
-    {
-        append(pending_, f);
-        writeMore();
-    }
-    void send(const std::vector<std::uint8_t> &bytes)
-    {
-        pending_.insert(pending_.end(), bytes.begin(), bytes.end());
-        writeMore();
-    }
-    // Writes without end: refill is asked for more each time everything queued has gone.
-    void flood(std::function<void(std::vector<std::uint8_t> &)> refill)
-    {
-        refill_ = std::move(refill);
-        writeMore();
-    }
-    bool writePending() const { return writing_; }
-
-    std::vector<CardFrame> counted;
-    std::vector<CardFrame> readBacks;
-    std::uint64_t accepted = 0; // bytes the socket has taken from us
-
-private:
-    void readMore()
-    {
-        socket_.async_read_some(
-            asio::buffer(in_), [this](const std::error_code &ec, std::size_t n) {
-                if (ec)
-                    return;
-                reader_.feed(in_.data(), n, [this](const CardFrame &f) {
-                    if (f.kind() != CardFrameKind::GroupReport)
-                        return;
-                    (f.sequence == lastSequence_ ? readBacks : counted).push_back(f);
-                    lastSequence_ = f.sequence;
-                });
-                readMore();
-            });
-    }
-
-    void writeMore()
-    {
-        if (writing_)
-            return;
-        if (offset_ == out_.size()) {
-            out_.clear();
-            offset_ = 0;
-            out_.swap(pending_);
-            if (out_.empty() && refill_)
-                refill_(out_);
-            if (out_.empty())
-                return;
-        }
-        writing_ = true;
-        socket_.async_write_some(asio::buffer(out_.data() + offset_, out_.size() - offset_),
-                                 [this](const std::error_code &ec, std::size_t n) {
-                                     writing_ = false;
-                                     if (ec)
-                                         return;
-                                     accepted += n;
-                                     offset_ += n;
-                                     writeMore();
-                                 });
-    }
-
-    tcp::socket socket_;
-    std::array<std::uint8_t, 8192> in_{};
-    kavro::link::CardFrameReader reader_;
-    std::uint8_t lastSequence_ = 0;
-    std::vector<std::uint8_t> out_; // on its way, from offset_
-    std::size_t offset_ = 0;
-    std::vector<std::uint8_t> pending_;
-    std::function<void(std::vector<std::uint8_t> &)> refill_;
-    bool writing_ = false;
-};
 
 class UdpClient
 {
