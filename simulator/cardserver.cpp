@@ -39,9 +39,8 @@ CardServer::~CardServer()
     close();
 }
 
-std::string CardServer::listen(const asio::ip::tcp::endpoint &at, int backlog)
+std::error_code CardServer::openAcceptor(const asio::ip::tcp::endpoint &at, int backlog)
 {
-    close();
     std::error_code ec;
     acceptor_.open(at.protocol(), ec);
 #ifndef _WIN32
@@ -54,6 +53,18 @@ std::string CardServer::listen(const asio::ip::tcp::endpoint &at, int backlog)
         acceptor_.bind(at, ec);
     if (!ec)
         acceptor_.listen(backlog, ec);
+    if (ec) {
+        std::error_code ignored;
+        acceptor_.close(ignored);
+    }
+    return ec;
+}
+
+std::string CardServer::listen(const asio::ip::tcp::endpoint &at, int backlog)
+{
+    close();
+    backlog_ = backlog;
+    std::error_code ec = openAcceptor(at, backlog);
     if (!ec)
         endpoint_ = acceptor_.local_endpoint(ec);
     if (ec) {
@@ -231,22 +242,8 @@ void CardServer::setRefusing(bool on)
         return;
     }
     // The same address and port as before.
-    const auto at = endpoint_;
-    std::error_code ec;
-    acceptor_.open(at.protocol(), ec);
-#ifndef _WIN32
-    if (!ec)
-        acceptor_.set_option(asio::ip::tcp::acceptor::reuse_address(true), ec);
-#endif
-    if (!ec)
-        acceptor_.bind(at, ec);
-    if (!ec)
-        acceptor_.listen(30, ec);
-    if (ec) {
-        acceptor_.close(ignored);
-        return;
-    }
-    accept();
+    if (!openAcceptor(endpoint_, backlog_))
+        accept();
 }
 
 void CardServer::setBytewise(bool on)

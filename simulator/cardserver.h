@@ -73,6 +73,7 @@ public:
 
 private:
     struct Client;
+    std::error_code openAcceptor(const asio::ip::tcp::endpoint &at, int backlog);
     void accept();
     void read(const std::shared_ptr<Client> &client);
     void deliver(Client &client, const std::uint8_t *data, std::size_t n);
@@ -85,6 +86,7 @@ private:
     asio::ip::tcp::acceptor acceptor_;
     asio::steady_timer retry_;
     asio::ip::tcp::endpoint endpoint_;
+    int backlog_ = 30;
     std::vector<std::shared_ptr<Client>> clients_;
     std::uint64_t dropped_ = 0;
 

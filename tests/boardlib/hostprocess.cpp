@@ -137,21 +137,21 @@ bool HostProcess::readLine(std::string &line, std::chrono::milliseconds timeout)
 
 bool HostProcess::waitForLine(const std::string &wanted, std::chrono::milliseconds timeout)
 {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    std::string line;
-    while (std::chrono::steady_clock::now() < deadline) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (!readLine(line, left))
-            return false;
-        if (line == wanted)
-            return true;
-    }
-    return false;
+    return waitForMatch([&](const std::string &line) { return line == wanted; }, timeout)
+        .has_value();
 }
 
 std::string HostProcess::waitForLineStarting(const std::string &prefix,
                                              std::chrono::milliseconds timeout)
+{
+    return waitForMatch([&](const std::string &line) { return line.rfind(prefix, 0) == 0; },
+                        timeout)
+        .value_or(std::string());
+}
+
+std::optional<std::string>
+HostProcess::waitForMatch(const std::function<bool(const std::string &)> &match,
+                          std::chrono::milliseconds timeout)
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     std::string line;
@@ -159,9 +159,9 @@ std::string HostProcess::waitForLineStarting(const std::string &prefix,
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (!readLine(line, left))
-            return {};
-        if (line.rfind(prefix, 0) == 0)
+            return std::nullopt;
+        if (match(line))
             return line;
     }
-    return {};
+    return std::nullopt;
 }

@@ -2,7 +2,9 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <sys/types.h>
 #include <thread>
@@ -40,6 +42,9 @@ public:
 
 private:
     bool readLine(std::string &line, std::chrono::milliseconds timeout);
+    // The first line that matches, consuming those before it; none when the time runs out.
+    std::optional<std::string> waitForMatch(const std::function<bool(const std::string &)> &match,
+                                            std::chrono::milliseconds timeout);
 
     void drain();
 
