@@ -281,6 +281,12 @@ void CardHost::setFault(std::size_t card, const Fault &fault, bool on)
         c.sim.start();
         break;
     }
+    if (fault.kind != Fault::Kind::Drop && fault.kind != Fault::Kind::Restart) {
+        if (on)
+            c.active.insert(fault.kind);
+        else
+            c.active.erase(fault.kind);
+    }
     if (onFault)
         onFault(card, fault.kind, on);
 }
@@ -295,9 +301,8 @@ void CardHost::faultsOff(std::size_t card)
         t->cancel();
     c.timers.clear();
     c.ends.clear();
-    for (Fault::Kind kind :
-         {Fault::Kind::Refuse, Fault::Kind::Silent, Fault::Kind::Delay, Fault::Kind::Corrupt,
-          Fault::Kind::Bytewise, Fault::Kind::Duplicate, Fault::Kind::Stall}) {
+    const std::set<Fault::Kind> on = c.active;
+    for (Fault::Kind kind : on) {
         Fault f;
         f.kind = kind;
         setFault(card, f, false);

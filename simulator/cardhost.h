@@ -14,6 +14,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,8 @@ public:
         std::vector<std::shared_ptr<asio::steady_timer>> timers;
         // The end of the running fault of each kind: a fault started again replaces it.
         std::map<Fault::Kind, std::shared_ptr<asio::steady_timer>> ends;
+        // The lasting faults that are on, so that "off" ends those and reports no others.
+        std::set<Fault::Kind> active;
     };
 
     CardHost();

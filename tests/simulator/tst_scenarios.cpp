@@ -1014,6 +1014,9 @@ TEST_F(ControlLines, GoodLinesDoWhatTheySay)
         {"fault 0 off",
          [&](std::size_t from) {
              EXPECT_EQ(count(faultEvent(Event::Type::FaultOff, Fault::Kind::Silent), from), 1u);
+             // Only what was on is reported ended.
+             EXPECT_EQ(count([](const Event &e) { return e.type == Event::Type::FaultOff; }, from),
+                       1u);
              roundTrip();
          }},
     };
