@@ -20,4 +20,14 @@ CardIdentity CardIdentity::withDefaults(std::string mac, std::string ip, std::st
     return identity;
 }
 
+std::string startGateway(const std::string &ip)
+{
+    int dots = 0;
+    for (const char c : ip)
+        dots += c == '.';
+    if (dots != 3)
+        return ip;
+    return ip.substr(0, ip.rfind('.') + 1) + "1";
+}
+
 } // namespace kavro::discovery

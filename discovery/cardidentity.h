@@ -28,4 +28,8 @@ struct CardIdentity
     friend bool operator!=(const CardIdentity &a, const CardIdentity &b) { return !(a == b); }
 };
 
+// The gateway a new virtual card reports: its IPv4 address with the last number made 1
+// ("192.168.1.100" gives "192.168.1.1"); any other text stays as it is.
+std::string startGateway(const std::string &ip);
+
 } // namespace kavro::discovery

@@ -9,12 +9,6 @@
 
 namespace kavro::sim {
 
-std::string startGateway(const std::string &address)
-{
-    const auto dot = address.rfind('.');
-    return dot == std::string::npos ? address : address.substr(0, dot + 1) + "1";
-}
-
 CardHost::CardHost() : responder_(io_) {}
 
 CardHost::~CardHost()
@@ -80,7 +74,8 @@ std::string CardHost::open(const HostOptions &options, const Scenario *scenario)
         }
         const std::string ip = at.to_string();
         card->identity = discovery::CardIdentity::withDefaults(
-            mac, ip, std::string(discovery::kDefaultSubnetMask), startGateway(ip), o.udpPort);
+            mac, ip, std::string(discovery::kDefaultSubnetMask), discovery::startGateway(ip),
+            o.udpPort);
         Card *raw = card.get();
         const std::size_t n = std::size_t(i);
         raw->sim.onFrame = [this, raw, n](const link::CardWireFrame &f) {

@@ -104,7 +104,4 @@ private:
     std::unique_ptr<Fixture> fixture_;
 };
 
-// The gateway a new card reports: its address with the last number made 1.
-std::string startGateway(const std::string &address);
-
 } // namespace kavro::sim

@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "aboutdialog.h"
+#include "discovery/cardidentity.h"
 #include "discovery/protocol.h"
 #include "ledlabel.h"
 #include "mcu.h"
@@ -29,15 +30,6 @@ const char *const kCycleRunningStyle = "background-color: rgb(255, 0, 0);";
 
 std::optional<bool> trayAvailableOverride;
 
-// The gateway a new virtual card reports: its address with the last number replaced by 1.
-QString startGateway(const QString &ip)
-{
-    QStringList parts = ip.split(QLatin1Char('.'));
-    if (parts.size() == 4)
-        parts[3] = QStringLiteral("1");
-    return parts.join(QLatin1Char('.'));
-}
-
 } // namespace
 
 void MainWindow::setSystemTrayAvailableForTest(std::optional<bool> available)
@@ -61,9 +53,10 @@ MainWindow::MainWindow(QWidget *parent)
     m_tcpServer = new TcpServer(this);
     const QString startIp =
         addresses.isEmpty() ? QStringLiteral("192.168.1.100") : addresses.first();
-    m_configResponder =
-        std::make_unique<MCUDevice>(generateMac(), startIp, QStringLiteral("255.255.255.0"),
-                                    startGateway(startIp), kavro::discovery::kDiscoveryPort);
+    m_configResponder = std::make_unique<MCUDevice>(
+        generateMac(), startIp, QStringLiteral("255.255.255.0"),
+        QString::fromStdString(kavro::discovery::startGateway(startIp.toStdString())),
+        kavro::discovery::kDiscoveryPort);
 
     m_refreshTimer = new QTimer(this);
     m_refreshTimer->setInterval(16);

@@ -257,6 +257,20 @@ TEST(DiscoveryMacs, GeneratedMacCarriesTheTimeAndRandomBytes)
     EXPECT_NE(std::count(randomParts.begin(), randomParts.end(), randomParts.front()), 64);
 }
 
+TEST(DiscoveryIdentity, StartGatewayEndsInOne)
+{
+    const std::pair<const char *, const char *> cases[] = {
+        {"192.168.1.100", "192.168.1.1"},
+        {"127.0.0.5", "127.0.0.1"},
+        {"10.0.0.1", "10.0.0.1"},
+        {"1.2.3", "1.2.3"},
+        {"", ""},
+        {"1.2.3.4.5", "1.2.3.4.5"},
+    };
+    for (const auto &[ip, gateway] : cases)
+        EXPECT_EQ(startGateway(ip), gateway) << ip;
+}
+
 TEST(DiscoveryIdentity, EmptyValuesTakeTheDefaults)
 {
     const CardIdentity given =
